@@ -1,0 +1,145 @@
+// Reference counting for every interface object of this layer, written once.
+//
+// Each object has a public count (what AddRef/Release report) and a private count. The
+// device's bindings (SetTexture, SetStreamSource, SetIndices) hold private references: they
+// keep the object's memory alive without keeping it "alive" for the program, so a device
+// holding a texture it is bound to does not form a cycle with the texture holding its
+// device. An object is deleted when both counts reach zero.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "d3d9.h"
+
+namespace d3d9 {
+
+template <typename Base>
+class ComObject : public Base {
+ public:
+  ComObject() = default;
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+  virtual ~ComObject() = default;
+
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    const uint32_t count = m_refCount++;
+    if (count == 0) {
+      addRefPrivate();
+      onFirstPublicRef();
+    }
+    return count + 1;
+  }
+
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (m_refCount == 0) return 0;  // an over-release is the caller's bug; never go negative
+    const uint32_t count = --m_refCount;
+    if (count == 0) onLastPublicRef();
+    return count;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    void* found = interfaceFor(riid);
+    if (found == nullptr) return E_NOINTERFACE;
+    AddRef();
+    *object = found;
+    return S_OK;
+  }
+
+  void addRefPrivate() { ++m_refPrivate; }
+  void releasePrivate() {
+    if (--m_refPrivate == 0) delete this;
+  }
+  uint32_t publicRefCount() const { return m_refCount; }
+
+ protected:
+  // The object's interfaces, by IID; null for any other IID.
+  virtual void* interfaceFor(REFIID riid) = 0;
+  virtual void onFirstPublicRef() {}
+  // Runs when the public count reaches zero; drops the private reference the public ones held.
+  virtual void onLastPublicRef() { releasePrivate(); }
+
+ private:
+  uint32_t m_refCount = 0;
+  uint32_t m_refPrivate = 0;
+};
+
+// A public reference, RAII. Assigning the pointer it already holds is a no-op, so a held
+// object is never destroyed by self-assignment.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(T* object) : m_ptr(object) {  // NOLINT: implicit like a raw interface pointer
+    if (m_ptr) m_ptr->AddRef();
+  }
+  ComPtr(const ComPtr& other) : ComPtr(other.m_ptr) {}
+  ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
+  ~ComPtr() { reset(); }
+  ComPtr& operator=(T* object) {
+    if (m_ptr != object) {
+      if (object) object->AddRef();
+      T* old = std::exchange(m_ptr, object);
+      if (old) old->Release();
+    }
+    return *this;
+  }
+  ComPtr& operator=(const ComPtr& other) { return *this = other.m_ptr; }
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_ptr = std::exchange(other.m_ptr, nullptr);
+    }
+    return *this;
+  }
+  // Takes over a reference the caller already owns.
+  static ComPtr adopt(T* object) {
+    ComPtr result;
+    result.m_ptr = object;
+    return result;
+  }
+  void reset() {
+    if (T* old = std::exchange(m_ptr, nullptr)) old->Release();
+  }
+  // Hands the reference to the caller (an out-parameter of a published function).
+  T* detach() { return std::exchange(m_ptr, nullptr); }
+  T* get() const { return m_ptr; }
+  T* operator->() const { return m_ptr; }
+  explicit operator bool() const { return m_ptr != nullptr; }
+
+ private:
+  T* m_ptr = nullptr;
+};
+
+// A private reference (a device binding), RAII.
+template <typename T>
+class PrivateRef {
+ public:
+  PrivateRef() = default;
+  PrivateRef(const PrivateRef&) = delete;
+  PrivateRef& operator=(const PrivateRef&) = delete;
+  ~PrivateRef() { reset(); }
+  void set(T* object) {
+    if (object == m_ptr) return;
+    if (object) object->addRefPrivate();
+    T* old = std::exchange(m_ptr, object);
+    if (old) old->releasePrivate();
+  }
+  void reset() { set(nullptr); }
+  T* get() const { return m_ptr; }
+  T* operator->() const { return m_ptr; }
+  explicit operator bool() const { return m_ptr != nullptr; }
+
+ private:
+  T* m_ptr = nullptr;
+};
+
+// Clears an out-pointer before anything can fail, so callers never see stale values.
+template <typename T>
+void initReturnPtr(T** pointer) {
+  if (pointer) *pointer = nullptr;
+}
+
+}  // namespace d3d9
