@@ -1,0 +1,190 @@
+// Brushes, stock objects, selection and FillRect on memory device contexts.
+#include <algorithm>
+#include <cstring>
+
+#include "gdi_internal.h"
+#include "handle_table.h"
+
+namespace win32 {
+namespace {
+
+HandleTable<GdiObject>& gdiTable() {
+  static HandleTable<GdiObject> table(0x01000000);
+  return table;
+}
+HandleTable<DeviceContext>& dcTable() {
+  static HandleTable<DeviceContext> table(0x02000000);
+  return table;
+}
+
+HGDIOBJ toHandle(uintptr_t value) { return reinterpret_cast<HGDIOBJ>(value); }
+
+struct StockObjects {
+  HGDIOBJ brushes[NULL_BRUSH + 1]{};
+  StockObjects() {
+    static constexpr COLORREF kColors[] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
+                                           RGB(64, 64, 64), RGB(0, 0, 0), RGB(0, 0, 0)};
+    for (int i = 0; i <= NULL_BRUSH; ++i) {
+      auto brush = std::make_shared<GdiObject>();
+      brush->kind = GdiKind::Brush;
+      brush->stock = true;
+      brush->color = kColors[i];
+      brush->hollow = i == NULL_BRUSH;
+      brushes[i] = toHandle(gdiTable().add(std::move(brush)));
+    }
+  }
+};
+const StockObjects& stockObjects() {
+  static const StockObjects stock;
+  return stock;
+}
+
+int bytesPerPixel(MemoryDcFormat format) { return format == MemoryDcFormat::R5G6B5 ? 2 : 4; }
+
+void fillPixels(DeviceContext& dc, const RECT& area, COLORREF color) {
+  const LONG left = std::max<LONG>(area.left, 0), top = std::max<LONG>(area.top, 0);
+  const LONG right = std::min<LONG>(area.right, dc.width), bottom = std::min<LONG>(area.bottom, dc.height);
+  if (left >= right || top >= bottom) return;
+  const unsigned r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  for (LONG y = top; y < bottom; ++y) {
+    unsigned char* row = dc.pixels + static_cast<ptrdiff_t>(y) * dc.pitch;
+    if (dc.format == MemoryDcFormat::R5G6B5) {
+      const uint16_t v = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+      for (LONG x = left; x < right; ++x) std::memcpy(row + x * 2, &v, 2);
+    } else {
+      // GDI knows nothing of alpha: its fills leave the top byte zero in 32-bit surfaces.
+      const uint32_t v = (r << 16) | (g << 8) | b;
+      for (LONG x = left; x < right; ++x) std::memcpy(row + x * 4, &v, 4);
+    }
+  }
+}
+
+}  // namespace
+
+HGDIOBJ addGdiObject(std::shared_ptr<GdiObject> object) {
+  stockObjects();  // stock objects take the first handles
+  return toHandle(gdiTable().add(std::move(object)));
+}
+
+std::shared_ptr<GdiObject> findGdiObject(HGDIOBJ handle) {
+  return gdiTable().find(reinterpret_cast<uintptr_t>(handle));
+}
+
+std::shared_ptr<GdiObject> takeGdiObject(HGDIOBJ handle) {
+  return gdiTable().remove(reinterpret_cast<uintptr_t>(handle));
+}
+
+std::shared_ptr<DeviceContext> findDc(HDC handle) { return dcTable().find(reinterpret_cast<uintptr_t>(handle)); }
+
+static HDC addDc(std::shared_ptr<DeviceContext> dc) {
+  dc->brush = stockObjects().brushes[WHITE_BRUSH];
+  return reinterpret_cast<HDC>(dcTable().add(std::move(dc)));
+}
+
+HDC createWindowDc(HWND window) {
+  auto dc = std::make_shared<DeviceContext>();
+  dc->kind = DcKind::Window;
+  dc->window = window;
+  return addDc(std::move(dc));
+}
+
+void deleteDc(HDC handle) {
+  auto dc = dcTable().remove(reinterpret_cast<uintptr_t>(handle));
+  if (!dc) return;
+  if (auto brush = findGdiObject(dc->brush)) --brush->selections;
+}
+
+}  // namespace win32
+
+using namespace win32;
+
+HDC win32CreateMemoryDC(void* pixels, int width, int height, int pitch, MemoryDcFormat format) {
+  if (!pixels || width <= 0 || height <= 0 || pitch <= 0 ||
+      static_cast<int64_t>(pitch) < static_cast<int64_t>(width) * bytesPerPixel(format)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto dc = std::make_shared<DeviceContext>();
+  dc->kind = DcKind::Memory;
+  dc->pixels = static_cast<unsigned char*>(pixels);
+  dc->width = width;
+  dc->height = height;
+  dc->pitch = pitch;
+  dc->format = format;
+  return addDc(std::move(dc));
+}
+
+BOOL win32DeleteMemoryDC(HDC handle) {
+  auto dc = findDc(handle);
+  if (!dc || dc->kind != DcKind::Memory) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  deleteDc(handle);
+  return TRUE;
+}
+
+extern "C" {
+
+HGDIOBJ WINAPI GetStockObject(int index) {
+  if (index < WHITE_BRUSH || index > NULL_BRUSH) return nullptr;
+  return stockObjects().brushes[index];
+}
+
+HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+  auto brush = std::make_shared<GdiObject>();
+  brush->kind = GdiKind::Brush;
+  brush->color = color & 0x00FFFFFF;
+  return addGdiObject(std::move(brush));
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dcHandle, HGDIOBJ objectHandle) {
+  auto dc = findDc(dcHandle);
+  auto object = findGdiObject(objectHandle);
+  if (!dc || !object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (object->kind != GdiKind::Brush) {
+    // Selecting a region clips; nothing here draws with a clip region.
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  HGDIOBJ previous = dc->brush;
+  if (auto old = findGdiObject(previous)) --old->selections;
+  ++object->selections;
+  dc->brush = objectHandle;
+  return previous;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ handle) {
+  auto object = findGdiObject(handle);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (object->stock) return TRUE;
+  // A region a window owns and an object still selected into a DC stay alive.
+  if (object->ownerWindow || object->selections > 0) return FALSE;
+  takeGdiObject(handle);
+  return TRUE;
+}
+
+int WINAPI FillRect(HDC dcHandle, const RECT* rect, HBRUSH brushHandle) {
+  auto dc = findDc(dcHandle);
+  auto brush = findGdiObject(brushHandle);
+  if (!dc || !rect || !brush || brush->kind != GdiKind::Brush) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (brush->hollow) return 1;
+  if (dc->kind != DcKind::Memory) {
+    // Window pixels come from the rendering device; drawing on them directly is not supported.
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  fillPixels(*dc, *rect, brush->color);
+  return 1;
+}
+
+}  // extern "C"

@@ -1,0 +1,183 @@
+#include "x11_bridge.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+#endif
+
+#include <algorithm>
+
+namespace win32 {
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+struct XTarget {
+  Display* display;
+  ::Window window;
+};
+
+std::optional<XTarget> xTarget(SDL_Window* window) {
+  if (!window) return std::nullopt;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return std::nullopt;
+  return XTarget{info.info.x11.display, info.info.x11.window};
+}
+
+// Requests that may fail on the server (a focus change racing an unmap, say) must not end
+// the process through the default error handler, so they run with errors trapped.
+bool g_xErrorSeen = false;
+int trapXError(Display*, XErrorEvent*) {
+  g_xErrorSeen = true;
+  return 0;
+}
+class XErrorTrap {
+ public:
+  explicit XErrorTrap(Display* display) : m_display(display) {
+    XSync(m_display, False);
+    g_xErrorSeen = false;
+    m_previous = XSetErrorHandler(trapXError);
+  }
+  ~XErrorTrap() {
+    XSync(m_display, False);
+    XSetErrorHandler(m_previous);
+  }
+  bool failed() {
+    XSync(m_display, False);
+    return g_xErrorSeen;
+  }
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+ private:
+  Display* m_display;
+  int (*m_previous)(Display*, XErrorEvent*) = nullptr;
+};
+
+short clampCoord(int32_t v) { return static_cast<short>(std::clamp<int32_t>(v, -32768, 32767)); }
+
+unsigned long scaleToMask(unsigned value8, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  const unsigned long max = mask >> shift;
+  return ((value8 * max + 127) / 255) << shift;
+}
+
+}  // namespace
+
+bool x11SetShape(SDL_Window* window, const std::vector<ShapeRect>* rects) {
+  auto target = xTarget(window);
+  if (!target) return false;
+  int eventBase = 0, errorBase = 0;
+  if (!XShapeQueryExtension(target->display, &eventBase, &errorBase)) return false;
+  XErrorTrap trap(target->display);
+  if (!rects) {
+    XShapeCombineMask(target->display, target->window, ShapeBounding, 0, 0, None, ShapeSet);
+    XShapeCombineMask(target->display, target->window, ShapeInput, 0, 0, None, ShapeSet);
+    return !trap.failed();
+  }
+  std::vector<XRectangle> xrects;
+  xrects.reserve(rects->size());
+  for (const ShapeRect& r : *rects) {
+    XRectangle x;
+    x.x = clampCoord(r.left);
+    x.y = clampCoord(r.top);
+    x.width = static_cast<unsigned short>(std::clamp<int64_t>(int64_t{r.right} - x.x, 0, 65535));
+    x.height = static_cast<unsigned short>(std::clamp<int64_t>(int64_t{r.bottom} - x.y, 0, 65535));
+    if (x.width && x.height) xrects.push_back(x);
+  }
+  // An empty list is a valid, empty shape: nothing of the window shows or takes input.
+  XShapeCombineRectangles(target->display, target->window, ShapeBounding, 0, 0, xrects.data(),
+                          static_cast<int>(xrects.size()), ShapeSet, Unsorted);
+  XShapeCombineRectangles(target->display, target->window, ShapeInput, 0, 0, xrects.data(),
+                          static_cast<int>(xrects.size()), ShapeSet, Unsorted);
+  return !trap.failed();
+}
+
+bool x11SetBackground(SDL_Window* window, uint32_t colorRef) {
+  auto target = xTarget(window);
+  if (!target) return false;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(target->display, target->window, &attributes)) return false;
+  const Visual* visual = attributes.visual;
+  const unsigned long pixel = scaleToMask(colorRef & 0xFF, visual->red_mask) |
+                              scaleToMask((colorRef >> 8) & 0xFF, visual->green_mask) |
+                              scaleToMask((colorRef >> 16) & 0xFF, visual->blue_mask);
+  XSetWindowBackground(target->display, target->window, pixel);
+  XClearWindow(target->display, target->window);
+  XFlush(target->display);
+  return true;
+}
+
+std::optional<PointerState> x11QueryPointer(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return std::nullopt;
+  ::Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, winX = 0, winY = 0;
+  unsigned int mask = 0;
+  if (!XQueryPointer(target->display, DefaultRootWindow(target->display), &root, &child, &rootX, &rootY,
+                     &winX, &winY, &mask))
+    return std::nullopt;
+  return PointerState{rootX, rootY, (mask & Button1Mask) != 0};
+}
+
+bool x11HasWindowManager(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return false;
+  Atom check = XInternAtom(target->display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, remaining = 0;
+  unsigned char* data = nullptr;
+  bool found = false;
+  if (XGetWindowProperty(target->display, DefaultRootWindow(target->display), check, 0, 1, False, XA_WINDOW,
+                         &type, &format, &count, &remaining, &data) == Success) {
+    found = type == XA_WINDOW && count == 1;
+  }
+  if (data) XFree(data);
+  return found;
+}
+
+void x11Raise(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return;
+  XRaiseWindow(target->display, target->window);
+  XFlush(target->display);
+}
+
+void x11Sync(SDL_Window* window) {
+  if (auto target = xTarget(window)) XSync(target->display, False);
+}
+
+bool x11Focus(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return false;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(target->display, target->window, &attributes) ||
+      attributes.map_state != IsViewable)
+    return false;
+  XErrorTrap trap(target->display);
+  XSetInputFocus(target->display, target->window, RevertToParent, CurrentTime);
+  return !trap.failed();
+}
+
+#else
+
+bool x11SetShape(SDL_Window*, const std::vector<ShapeRect>*) { return false; }
+bool x11SetBackground(SDL_Window*, uint32_t) { return false; }
+std::optional<PointerState> x11QueryPointer(SDL_Window*) { return std::nullopt; }
+bool x11HasWindowManager(SDL_Window*) { return false; }
+void x11Raise(SDL_Window*) {}
+void x11Sync(SDL_Window*) {}
+bool x11Focus(SDL_Window*) { return false; }
+
+#endif
+
+}  // namespace win32

@@ -1,0 +1,38 @@
+// The few things SDL cannot do for a window on X11: the X Shape extension, the background
+// pixel, the pointer as the server sees it and whether a window manager runs. Xlib types
+// stay in x11_bridge.cpp. Every function is a no-op (false / empty) off X11.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct SDL_Window;
+
+namespace win32 {
+
+struct ShapeRect {
+  int32_t left, top, right, bottom;  // right and bottom exclusive
+};
+
+// Sets both the bounding and the input shape of the window; null rects removes the shape.
+bool x11SetShape(SDL_Window* window, const std::vector<ShapeRect>* rects);
+// Colour the server fills exposed parts of the window with (0x00BBGGRR as in COLORREF).
+bool x11SetBackground(SDL_Window* window, uint32_t colorRef);
+
+struct PointerState {
+  int x, y;  // root (screen) coordinates
+  bool leftDown;
+};
+std::optional<PointerState> x11QueryPointer(SDL_Window* window);
+
+// Whether a window manager announces itself on the window's screen. Without one (Xvfb)
+// nothing iconifies, stacks above or focuses windows for us.
+bool x11HasWindowManager(SDL_Window* window);
+void x11Raise(SDL_Window* window);
+// Waits until the server has handled every request and sent every event so far.
+void x11Sync(SDL_Window* window);
+// Gives the window the X input focus if it is viewable; false otherwise.
+bool x11Focus(SDL_Window* window);
+
+}  // namespace win32
