@@ -1,12 +1,16 @@
 // Formats of the generated pictures and meshes, read back independently of the writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <regex>
 
+#include "art.h"
+#include "canvas.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace assetgen_test {
 namespace {
@@ -123,6 +127,34 @@ TEST(AssetgenPictures, WagonsCarryTheCaptionRedInTheirUpperHalf) {
             }
         }
     }
+}
+
+// The lettering is what the program shows behind the train: it must stay in the sky band the
+// train never enters (window rows 165 to 238) and well inside the frame's sides.
+TEST(AssetgenPictures, CreditsLetteringStaysAboveTheTrainsPath) {
+    assetgen::TextRenderer text;
+    ASSERT_TRUE(text.ok()) << text.error();
+    const assetgen::Canvas credits = assetgen::paintCredits(text);
+    ASSERT_EQ(credits.width(), 512);
+    ASSERT_EQ(credits.height(), 512);
+    // Gold and cream letters are far brighter in red than the night-blue sky and its snowflakes.
+    int left = 512, right = -1, top = 512, bottom = -1, lettering = 0;
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            if (credits.at(x, y).r < 0.45) continue;
+            ++lettering;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    ASSERT_GT(lettering, 2000) << "no lettering found";
+    EXPECT_GE(top, 165);
+    EXPECT_LE(bottom, 238);
+    EXPECT_GE(left, 60);
+    EXPECT_LE(right, 452);
+    EXPECT_NEAR((left + right) / 2.0, 257.0, 12.0) << "the lines are centred on the opening";
 }
 
 TEST(AssetgenPictures, SmokeFadesOutAtTheEdges) {

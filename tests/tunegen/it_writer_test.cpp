@@ -155,4 +155,95 @@ TEST(ItWriter, RefusesWhatTheFormatCannotHold) {
     }
 }
 
+void setChannels(itw::Module& m, int channels) {
+    m.channels = channels;
+    for (itw::Pattern& p : m.patterns) p = itw::Pattern(p.rows(), channels);
+}
+
+// Every value the format has no room for is refused with a reason and no bytes.
+TEST(ItWriter, RefusesEachValueBeyondTheFormatsLimits) {
+    const struct {
+        const char* what;
+        void (*spoil)(itw::Module&);
+    } cases[] = {
+        {"note above B-9", [](itw::Module& m) { m.patterns[0].at(1, 0).note = 120; }},
+        {"note between B-9 and fade", [](itw::Module& m) { m.patterns[0].at(1, 0).note = itw::kNoteFade - 1; }},
+        {"note past note-off", [](itw::Module& m) { m.patterns[0].at(1, 0).note = 256; }},
+        {"negative note", [](itw::Module& m) { m.patterns[0].at(1, 0).note = -2; }},
+        {"volume column past vibrato", [](itw::Module& m) { m.patterns[1].at(63, 3).volume = 213; }},
+        {"negative volume", [](itw::Module& m) { m.patterns[1].at(63, 3).volume = -2; }},
+        {"effect past Z", [](itw::Module& m) { m.patterns[2].at(5, 1).command = 27; }},
+        {"missing sample", [](itw::Module& m) { m.patterns[2].at(5, 1).instrument = 3; }},
+        {"negative instrument", [](itw::Module& m) { m.patterns[2].at(5, 1).instrument = -1; }},
+        {"no channels", [](itw::Module& m) { m.channels = 0; }},
+        {"65 channels", [](itw::Module& m) { setChannels(m, 65); }},
+        {"pattern narrower than the module", [](itw::Module& m) { m.patterns[1] = itw::Pattern(64, 3); }},
+        {"256 orders", [](itw::Module& m) { m.orders.assign(256, 0); }},
+        {"no orders", [](itw::Module& m) { m.orders.clear(); }},
+        {"end marker inside the order list", [](itw::Module& m) { m.orders[1] = 255; }},
+        {"negative order", [](itw::Module& m) { m.orders[1] = -1; }},
+        {"201 rows", [](itw::Module& m) { m.patterns[2] = itw::Pattern(201, m.channels); }},
+        {"31 rows", [](itw::Module& m) { m.patterns[2] = itw::Pattern(31, m.channels); }},
+        {"201 patterns", [](itw::Module& m) { m.patterns.resize(201, m.patterns[0]); }},
+        {"100 samples", [](itw::Module& m) { m.samples.resize(100, m.samples[0]); }},
+        {"tempo 31", [](itw::Module& m) { m.initialTempo = 31; }},
+        {"speed 0", [](itw::Module& m) { m.initialSpeed = 0; }},
+        {"global volume 129", [](itw::Module& m) { m.globalVolume = 129; }},
+        {"sample volume 65", [](itw::Module& m) { m.samples[1].defaultVolume = 65; }},
+        {"empty loop", [](itw::Module& m) { m.samples[0].loopEnd = m.samples[0].loopBegin; }},
+        {"vibrato depth 65", [](itw::Module& m) { m.samples[1].vibratoDepth = 65; }},
+        {"one envelope node", [](itw::Module& m) { m.instruments = {{"i", 1, 2, 0, 128, -1, {{0, 64}}, -1}}; }},
+        {"26 envelope nodes", [](itw::Module& m) {
+             itw::Instrument ins{"i", 1, 2, 0, 128, -1, {}, -1};
+             for (uint16_t t = 0; t < 26; ++t) ins.volumeEnvelope.push_back({t, 32});
+             m.instruments = {ins};
+         }},
+        {"envelope ticks falling", [](itw::Module& m) { m.instruments = {{"i", 1, 2, 0, 128, -1, {{5, 64}, {5, 0}}, -1}}; }},
+        {"sustain past the envelope", [](itw::Module& m) { m.instruments = {{"i", 1, 2, 0, 128, -1, {{0, 64}, {9, 0}}, 2}}; }},
+        {"instrument without its sample", [](itw::Module& m) { m.instruments = {{"i", 3, 2, 0, 128, -1, {}, -1}}; }},
+        {"fade-out 1025", [](itw::Module& m) { m.instruments = {{"i", 1, 2, 1025, 128, -1, {}, -1}}; }},
+    };
+    for (const auto& c : cases) {
+        itw::Module m = smallModule();
+        ASSERT_TRUE(itw::writeIt(m).ok);
+        c.spoil(m);
+        const itw::WriteResult r = itw::writeIt(m);
+        EXPECT_FALSE(r.ok) << c.what;
+        EXPECT_FALSE(r.error.empty()) << c.what;
+        EXPECT_TRUE(r.bytes.empty()) << c.what;
+    }
+    // Sixty-four channels, on the other hand, is allowed.
+    itw::Module wide = smallModule();
+    setChannels(wide, 64);
+    EXPECT_TRUE(itw::writeIt(wide).ok);
+}
+
+// The largest values the format holds go through and load back as written.
+TEST(ItWriter, WritesTheFormatsLimitsExactly) {
+    itw::Module m = smallModule();
+    m.channels = 64;
+    m.patterns.assign(200, itw::Pattern(32, 64));
+    itw::Pattern tall(200, 64);
+    tall.at(0, 63) = {119, 2, 212, itw::effect('Z'), 0};
+    tall.at(1, 63) = {itw::kNoteFade, 0, itw::kNoVolume, 0, 0};
+    tall.at(2, 63) = {itw::kNoteCut, 0, itw::kNoVolume, 0, 0};
+    tall.at(3, 63) = {itw::kNoteOff, 0, itw::kNoVolume, 0, 0};
+    tall.at(199, 0) = {0, 1, 0, 0, 0};
+    m.patterns[199] = tall;
+    m.orders.assign(255, 0);
+    m.orders[0] = 199;
+    m.orders[254] = 254;  // a skip marker is an order too
+    const itw::WriteResult written = itw::writeIt(m);
+    ASSERT_TRUE(written.ok) << written.error;
+    ModulePtr mod = load(written.bytes);
+    ASSERT_TRUE(mod);
+    EXPECT_EQ(openmpt_module_get_num_orders(mod.get()), 255);
+    EXPECT_EQ(openmpt_module_get_num_patterns(mod.get()), 200);
+    EXPECT_EQ(openmpt_module_get_num_channels(mod.get()), 64);
+    EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod.get(), 199), 200);
+    EXPECT_EQ(openmpt_module_get_pattern_row_channel_command(mod.get(), 199, 0, 63, OPENMPT_MODULE_COMMAND_NOTE), 120);
+    EXPECT_EQ(openmpt_module_get_pattern_row_channel_command(mod.get(), 199, 199, 0, OPENMPT_MODULE_COMMAND_NOTE), 1);
+    EXPECT_EQ(openmpt_module_get_pattern_row_channel_command(mod.get(), 199, 3, 63, OPENMPT_MODULE_COMMAND_NOTE), 255);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -97,6 +98,64 @@ TEST(Mixer, RendersThePlannedLengthAtThePeakTargetAndFadesOut) {
         r += out.right[i] * out.right[i];
     }
     EXPECT_GT(l, 2.0 * r);
+}
+
+// Thirty loud hits stacked on one instant over a quiet bed: summed, they are many times full
+// scale. The master chain must bring that under the ceiling by limiting, not by clipping.
+TEST(Mixer, LimiterHoldsTheCeilingOnAnOverload) {
+    tune::Song s;
+    s.seconds = 4.0;
+    for (int k = 0; k < 4; ++k) {
+        tune::Event bed;
+        bed.time = 0.02 + k * 0.9;
+        bed.seconds = 0.8;
+        bed.key = 55 + 3 * k;
+        bed.inst = Inst::Strings;
+        bed.velocity = 0.4f;
+        s.events.push_back(bed);
+    }
+    for (int k = 0; k < 30; ++k) {
+        tune::Event hit;
+        hit.time = 1.5 + k * 0.0004;
+        hit.seconds = 0.3;
+        hit.inst = k % 2 ? Inst::Crash : Inst::Kick;
+        hit.velocity = 1.0f;
+        hit.gain = 4.0f;
+        hit.pan = k % 3 ? 0.9f : -0.9f;
+        s.events.push_back(hit);
+    }
+    for (double peakDb : {-2.2, -6.0}) {
+        const tune::Stereo out = tune::renderSong(s, peakDb);
+        const float ceiling = tune::dbGain(peakDb) * 1.0001f;
+        float peak = 0.0f;
+        int run = 0, longestRun = 0;  // consecutive samples pressed against the ceiling
+        for (const std::vector<float>* ch : {&out.left, &out.right}) {
+            for (float v : *ch) {
+                ASSERT_TRUE(std::isfinite(v));
+                peak = std::max(peak, std::fabs(v));
+                run = std::fabs(v) > 0.995f * ceiling ? run + 1 : 0;
+                longestRun = std::max(longestRun, run);
+            }
+        }
+        EXPECT_LE(peak, ceiling) << peakDb;
+        EXPECT_GT(peak, 0.99f * ceiling) << peakDb;
+        EXPECT_LE(longestRun, 4) << "flat-topped: clipped rather than limited at " << peakDb << " dB";
+        // The bed stays audible: the overload ducks the mix only around the hits.
+        double bed = 0.0;
+        for (size_t i = tune::kRate / 2; i < tune::kRate; ++i) bed += out.left[i] * out.left[i];
+        EXPECT_GT(10.0 * std::log10(bed / (tune::kRate / 2)), peakDb - 45.0);
+    }
+}
+
+TEST(Mixer, SilenceStaysSilent) {
+    tune::Song s;
+    s.seconds = 1.0;
+    const tune::Stereo out = tune::renderSong(s);
+    ASSERT_EQ(out.left.size(), static_cast<size_t>(tune::kRate));
+    for (size_t i = 0; i < out.left.size(); ++i) {
+        ASSERT_EQ(out.left[i], 0.0f) << i;
+        ASSERT_EQ(out.right[i], 0.0f) << i;
+    }
 }
 
 TEST(Mp3Encoder, DecodesToTheSameLengthAndPitch) {

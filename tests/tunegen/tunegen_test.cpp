@@ -15,6 +15,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -108,14 +110,20 @@ TEST(Tunegen, RenderedTrackDecodesAtPlannedLengthBelowFullScale) {
     EXPECT_LT(rmsDb(d.samples, d.samples.size() - 2 * 4410, d.samples.size()), -50.0);
 }
 
-TEST(Tunegen, SameBytesOnEveryRun) {
-    TempDir a, b;
-    ASSERT_TRUE(tune::generateTunes({a.path.string(), {6, 10}}).ok);
-    ASSERT_TRUE(tune::generateTunes({b.path.string(), {6, 10}}).ok);
-    for (const char* name : {"track06.IT", "track10.mp3"}) {
-        const auto x = readFile(a.path / name), y = readFile(b.path / name);
+// A track's bytes depend on nothing but the track: not on the run, nor on which other tracks
+// are made with it, nor on the order they are asked for.
+TEST(Tunegen, SameBytesWhicheverTracksAreMadeWithIt) {
+    TempDir both, moduleOnly, songOnly;
+    ASSERT_TRUE(tune::generateTunes({both.path.string(), {10, 6}}).ok);
+    ASSERT_TRUE(tune::generateTunes({moduleOnly.path.string(), {6}}).ok);
+    const tune::GenerateResult single = tune::generateTunes({songOnly.path.string(), {10}});
+    ASSERT_TRUE(single.ok) << single.error;
+    ASSERT_EQ(single.tunes.size(), 1u);
+    EXPECT_FALSE(fs::exists(songOnly.path / "track06.IT"));
+    for (const auto& [name, alone] : {std::pair{"track06.IT", &moduleOnly}, std::pair{"track10.mp3", &songOnly}}) {
+        const auto x = readFile(both.path / name), y = readFile(alone->path / name);
         EXPECT_FALSE(x.empty()) << name;
-        EXPECT_TRUE(x == y) << name << " differs between runs";
+        EXPECT_TRUE(x == y) << name << " differs when made with another track";
     }
 }
 
@@ -160,10 +168,19 @@ TEST(Tunegen, ModuleLoadsAndPlaysToItsEnd) {
     EXPECT_LT(10 * std::log10(lastSecondSum / (2.0 * 44100) + 1e-20), -40.0);  // faded out at the end
 }
 
+// Composing finds each tune's end by rendering its closing notes: do it once for all tests.
+const std::vector<std::pair<tune::TuneInfo, tune::Song>>& compositions() {
+    static const auto songs = [] {
+        std::vector<std::pair<tune::TuneInfo, tune::Song>> out;
+        for (const tune::TuneInfo& info : tune::tuneList())
+            if (info.number != tune::kModuleTrack) out.emplace_back(info, tune::composeSong(info.number));
+        return out;
+    }();
+    return songs;
+}
+
 TEST(Tunegen, EveryCompositionFitsItsPlan) {
-    for (const tune::TuneInfo& info : tune::tuneList()) {
-        if (info.number == tune::kModuleTrack) continue;
-        const tune::Song song = tune::composeSong(info.number);
+    for (const auto& [info, song] : compositions()) {
         EXPECT_GE(song.seconds, 60.0) << info.title;
         EXPECT_LE(song.seconds, 150.0) << info.title;
         ASSERT_FALSE(song.events.empty()) << info.title;
@@ -180,6 +197,43 @@ TEST(Tunegen, EveryCompositionFitsItsPlan) {
             }
         }
         EXPECT_LT(first, 0.1) << info.title << " starts late";
+    }
+}
+
+// Sounding ranges (MIDI keys) of the instruments the pitched voices imitate. A few voices are
+// used past their namesake on purpose, and the table says so; a note outside it is a
+// transposition slip (a part written an octave too high or low).
+struct KeyRange {
+    tune::Inst inst;
+    int low, high;
+};
+constexpr KeyRange kPlayable[] = {
+    {tune::Inst::Piano, 21, 108},        {tune::Inst::EPiano, 28, 103},      {tune::Inst::Celesta, 60, 108},
+    {tune::Inst::Glockenspiel, 76, 108},  // orchestral bars start at G5 (79); O Christmas Tree opens on E5
+    {tune::Inst::MusicBox, 53, 101},     {tune::Inst::Vibes, 53, 93},  // a vibraphone ends at F6 (89); the waltz climbs to A6
+    {tune::Inst::ChurchBell, 36, 84},    {tune::Inst::Harp, 24, 103},        {tune::Inst::Pizzicato, 28, 100},
+    {tune::Inst::UprightBass, 28, 67},   {tune::Inst::ElectricBass, 28, 67}, {tune::Inst::SurfGuitar, 40, 88},
+    {tune::Inst::PowerChord, 40, 64},    {tune::Inst::MutedPowerChord, 40, 64}, {tune::Inst::Timpani, 36, 60},
+    {tune::Inst::Strings, 28, 103},      {tune::Inst::Choir, 40, 81},        {tune::Inst::Organ, 24, 96},
+    {tune::Inst::Flute, 60, 98},         {tune::Inst::Clarinet, 50, 91},     {tune::Inst::Trumpet, 54, 89},
+    {tune::Inst::Horn, 34, 84},  // a horn's top is usually F5 (77); three arrangements lift it to C6
+    {tune::Inst::Tuba, 26, 65},          {tune::Inst::LeadGuitar, 40, 88},   {tune::Inst::SynthPad, 24, 96},
+};
+
+TEST(Tunegen, PitchedNotesStayInTheirInstrumentsRange) {
+    for (const auto& [info, song] : compositions()) {
+        for (const tune::Event& e : song.events) {
+            const auto range = std::find_if(std::begin(kPlayable), std::end(kPlayable),
+                                             [&](const KeyRange& r) { return r.inst == e.inst; });
+            if (range == std::end(kPlayable)) {
+                EXPECT_GE(e.inst, tune::Inst::Kick) << info.title << ": pitched voice without a range";
+                continue;
+            }
+            EXPECT_GE(e.key, range->low) << info.title << ", instrument " << static_cast<int>(e.inst) << " at "
+                                         << e.time << " s";
+            EXPECT_LE(e.key, range->high) << info.title << ", instrument " << static_cast<int>(e.inst) << " at "
+                                          << e.time << " s";
+        }
     }
 }
 
@@ -222,6 +276,63 @@ TEST(Score, ParsesMelodyAndChords) {
     EXPECT_THROW(tune::parseChords("Cxyz:4", 0.0), std::invalid_argument);
 }
 
+std::vector<int> pitchClasses(const tune::Chord& c) {
+    std::vector<int> pcs;
+    for (int t : c.tones) pcs.push_back((c.root + t) % 12);
+    std::sort(pcs.begin(), pcs.end());
+    return pcs;
+}
+
+TEST(Score, ChordSymbolsSpellTheRightPitchClasses) {
+    const struct {
+        const char* symbol;
+        int transpose;
+        int root, bass;
+        std::vector<int> pcs;
+    } cases[] = {
+        {"G7/B", 0, 7, 11, {2, 5, 7, 11}},       // slash chord: the third in the bass
+        {"Bb/F", 0, 10, 5, {2, 5, 10}},          // flat root, fifth in the bass
+        {"Ebmaj7", 0, 3, 3, {2, 3, 7, 10}},      // major seventh on a flat
+        {"Bbm6", 0, 10, 10, {1, 5, 7, 10}},      // 'b' as a flat, then 'm' as minor
+        {"F#m7b5", 0, 6, 6, {0, 4, 6, 9}},       // 'b5' belongs to the quality, not the root
+        {"Edim7", 0, 4, 4, {1, 4, 7, 10}},
+        {"Db9", 0, 1, 1, {1, 3, 5, 8, 11}},
+        {"Cb", 0, 11, 11, {3, 6, 11}},           // wraps below C
+        {"B#m7", 0, 0, 0, {0, 3, 7, 10}},        // wraps above B
+        {"Fadd9", 0, 5, 5, {0, 5, 7, 9}},
+        {"C", -5, 7, 7, {2, 7, 11}},             // transposed down across C
+        {"Bb/F", 2, 0, 7, {0, 4, 7}},            // root and bass move together
+        {"A7/C#", 3, 0, 4, {0, 4, 7, 10}},
+    };
+    for (const auto& c : cases) {
+        const auto chords = tune::parseChords(std::string(c.symbol) + ":2", 0.0, c.transpose);
+        ASSERT_EQ(chords.size(), 1u) << c.symbol;
+        EXPECT_EQ(chords[0].root, c.root) << c.symbol;
+        EXPECT_EQ(chords[0].bass, c.bass) << c.symbol;
+        EXPECT_EQ(pitchClasses(chords[0]), c.pcs) << c.symbol;
+        EXPECT_EQ(chords[0].beats, 2.0) << c.symbol;
+    }
+}
+
+TEST(Score, AccidentalsCarryAcrossTheOctaveLine) {
+    const auto notes = tune::parseMelody("Cb4:1 B#3:1 Ebb4:1 C-1:1 G9:1", 0.0);
+    ASSERT_EQ(notes.size(), 5u);
+    EXPECT_EQ(notes[0].key, 59);  // C flat 4 is B3, not B4
+    EXPECT_EQ(notes[1].key, 60);  // B sharp 3 is C4
+    EXPECT_EQ(notes[2].key, 62);
+    EXPECT_EQ(notes[3].key, 0);
+    EXPECT_EQ(notes[4].key, 127);
+}
+
+TEST(Score, MalformedNotationIsRefusedNotGuessed) {
+    for (const char* melody : {"C:1", "C4:x", "C4:0", "C4:-1", "C4:1.5.2", "H4:1", ":2", "C45:1", "C4.5:1", "C4:"}) {
+        EXPECT_THROW(tune::parseMelody(melody, 0.0), std::invalid_argument) << melody;
+    }
+    for (const char* chords : {"C/:4", "C/X:4", "G7/Bq:2", "Cm7:", "Cm7:nan", ":4", "Qm:4", "Cm7:0"}) {
+        EXPECT_THROW(tune::parseChords(chords, 0.0), std::invalid_argument) << chords;
+    }
+}
+
 TEST(Score, VoiceLeadingKeepsChordTonesInRangeAndMovesLittle) {
     const auto chords = tune::parseChords("C:4 Am7:4 Dm7:4 G7:4 C:4", 0.0);
     const auto v = tune::voiceLead(chords, 52, 70, 4);
@@ -239,6 +350,68 @@ TEST(Score, VoiceLeadingKeepsChordTonesInRangeAndMovesLittle) {
             int moved = 0;
             for (size_t k = 0; k < 4; ++k) moved += std::abs(v[i][k] - v[i - 1][k]);
             EXPECT_LE(moved, 8) << "chord " << i;  // smooth: no voice leaps about
+        }
+    }
+}
+
+bool isChordTone(const tune::Chord& c, int key) {
+    return std::any_of(c.tones.begin(), c.tones.end(), [&](int t) { return (c.root + t) % 12 == ((key % 12) + 12) % 12; });
+}
+
+TEST(Arrangement, HarmonyFallsAThirdToASixthBelowOnChordTones) {
+    const auto chords = tune::parseChords("C:4 Am7:4 Dm7:2 G7:2 Fmaj7/A:4 C:4", 0.0, 3);
+    const auto melody = tune::parseMelody("E5:1 G5 C6 D6 | C6:2 A5 E5 | F5:1 A5 B5 D6 | C6:2 E6 | G5:4", 0.0, 3);
+    const auto harmony = tune::harmonyBelow(melody, chords);
+    ASSERT_EQ(harmony.size(), melody.size());
+    for (size_t i = 0; i < melody.size(); ++i) {
+        const double below = melody[i].key - harmony[i].key;
+        EXPECT_GE(below, 3.0) << i;
+        EXPECT_LE(below, 9.0) << i;
+        EXPECT_EQ(harmony[i].beat, melody[i].beat);
+        EXPECT_EQ(harmony[i].beats, melody[i].beats);
+        const tune::Chord* c = tune::chordAt(chords, melody[i].beat);
+        ASSERT_NE(c, nullptr);
+        bool toneAvailable = false;
+        for (int d = 3; d <= 9; ++d) toneAvailable = toneAvailable || isChordTone(*c, static_cast<int>(melody[i].key) - d);
+        if (toneAvailable) {
+            EXPECT_TRUE(isChordTone(*c, static_cast<int>(harmony[i].key))) << "note " << i;
+        }
+    }
+}
+
+// At 60 beats a minute a beat is a second, so the events can be read back in beats.
+TEST(Arrangement, CompedChordsNeverRingIntoTheNextChord) {
+    tune::Arranger a("comp", tune::TempoMap(60.0), 3);
+    const auto chords = tune::parseChords("C:3 F:1 G7:2 Am:2", 0.0);
+    tune::Part piano;
+    piano.legato = 1.0;
+    tune::compChords(a, piano, chords, 55, 72, 3, 4.0, "x.xx", 1.5);
+    const auto& events = a.song().events;
+    ASSERT_FALSE(events.empty());
+    for (const tune::Event& e : events) {
+        const double beat = e.time - 0.03;  // the arranger's lead-in
+        const tune::Chord* c = tune::chordAt(chords, beat + 0.01);
+        ASSERT_NE(c, nullptr);
+        EXPECT_LE(e.time + e.seconds, 0.03 + c->beat + c->beats + 0.01) << "struck at beat " << beat;
+        EXPECT_TRUE(isChordTone(*c, static_cast<int>(e.key))) << e.key << " at beat " << beat;
+        EXPECT_GE(e.key, 55);
+        EXPECT_LE(e.key, 72);
+    }
+}
+
+TEST(Arrangement, WalkingBassLeadsIntoEachNextRootByASemitone) {
+    tune::Arranger a("walk", tune::TempoMap(60.0), 4);
+    const auto chords = tune::parseChords("C:4 F:4 Bb/D:4 G7:4", 0.0);
+    tune::Part bass;
+    tune::bassLine(a, bass, chords, 36, tune::BassStyle::Walking, 4);
+    const auto& events = a.song().events;
+    ASSERT_EQ(events.size(), 16u);
+    for (size_t bar = 0; bar < 4; ++bar) {
+        const tune::Event& downbeat = events[bar * 4];
+        EXPECT_EQ(static_cast<int>(downbeat.key) % 12, chords[bar].bass) << "bar " << bar;  // slash bass included
+        if (bar + 1 < 4) {
+            const double approach = events[bar * 4 + 3].key, next = events[bar * 4 + 4].key;
+            EXPECT_EQ(std::fabs(approach - next), 1.0) << "bar " << bar;
         }
     }
 }

@@ -51,32 +51,38 @@ Canvas paintCredits(TextRenderer& text) {
     };
     // Everything sits in the band above the train's circle (window rows 165 to 238), which
     // the train never enters.
-    halo(FontFace::kSerifBold, 28, 257, 195, "KQ DIVU RAZOV VUZE", gold);
-    halo(FontFace::kSerifItalic, 12, 257, 208, "a Christmas music disk", ice);
-    // Credit lines: gold labels, cream names, centred as a whole.
+    halo(FontFace::kSerifBold, 25, 257, 192.5, "KQ DIVU RAZOV VUZE", gold);
+    halo(FontFace::kSerifItalic, 10.5, 257, 202.5, "a Christmas music disk", ice);
+    // A thin gilt rule under the subtitle.
+    c.fillShape([](Vec2 p) { return sdSegment(p, {184, 205.5}, {330, 205.5}, 0.5); }, rgb(200, 160, 80, 0.8));
+    // Credit lines: gold labels, cream names, centred as a whole; a line without a label
+    // continues the one above.
     auto credit = [&](double y, const std::vector<std::pair<std::string, std::string>>& parts) {
-        const double size = 10.5, gap = 4, between = 14;
+        const double size = 10, between = 14;
+        auto gapAfter = [](const std::string& label) { return label.empty() ? 0.0 : 4.0; };
         double total = 0;
         for (const auto& [label, who] : parts) {
-            total += text.measure(FontFace::kSansBold, size, label) + gap + text.measure(FontFace::kSans, size, who);
+            total += text.measure(FontFace::kSansBold, size, label) + gapAfter(label) +
+                     text.measure(FontFace::kSans, size, who);
         }
         total += between * (parts.size() - 1);
         Canvas layer(512, 512, {0, 0, 0, 0});
         for (int pass = 0; pass < 2; ++pass) {
             double x = 257 - total / 2;
             for (const auto& [label, who] : parts) {
-                double wl = text.measure(FontFace::kSansBold, size, label);
+                const double wl = text.measure(FontFace::kSansBold, size, label) + gapAfter(label);
                 text.draw(pass == 0 ? layer : c, FontFace::kSansBold, size, x, y, label, pass == 0 ? rgb(0, 0, 10) : gold);
-                text.draw(pass == 0 ? layer : c, FontFace::kSans, size, x + wl + gap, y, who, pass == 0 ? rgb(0, 0, 10) : cream);
-                x += wl + gap + text.measure(FontFace::kSans, size, who) + between;
+                text.draw(pass == 0 ? layer : c, FontFace::kSans, size, x + wl, y, who, pass == 0 ? rgb(0, 0, 10) : cream);
+                x += wl + text.measure(FontFace::kSans, size, who) + between;
             }
             if (pass == 0) c.draw(layer.blurred(1), 0, 0, 0.9);
         }
     };
-    credit(224, {{"CODE", "the KQ team"}, {"GRAPHICS", "painted in code by our assetgen"}});
-    credit(235.5, {{"MUSIC", "traditional carols, arranged and played by our tunegen"}});
-    // A thin gilt rule under the subtitle.
-    c.fillShape([](Vec2 p) { return sdSegment(p, {180, 213}, {334, 213}, 0.5); }, rgb(200, 160, 80, 0.8));
+    credit(215, {{"CODE", "the KQ team"}, {"GRAPHICS", "painted in code by our assetgen"}});
+    // Every tune is rendered by tunegen; the names in brackets are the artists the playlist
+    // shows. Three tunes (Let It Snow, New Year's Eve, Surfer Frosty) are our own melodies.
+    credit(225.5, {{"MUSIC", "carols and three originals, arranged and played by"}});
+    credit(236, {{"", "our tunegen (tgen, tg-it, tgen-mix) and the KQ team (kqt, kqd)"}});
     return c;
 }
 

@@ -5,6 +5,17 @@
 
 namespace tune {
 
+Part part(Inst inst, float velocity, float pan, float reverb, float gain, double legato) {
+    Part p;
+    p.inst = inst;
+    p.velocity = velocity;
+    p.pan = pan;
+    p.reverb = reverb;
+    p.gain = gain;
+    p.legato = legato;
+    return p;
+}
+
 const Chord* chordAt(const std::vector<Chord>& chords, double beat) {
     const Chord* found = nullptr;
     for (const Chord& c : chords) {

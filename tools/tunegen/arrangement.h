@@ -5,9 +5,13 @@
 #include "score.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tune {
+
+// A part's voice and mix settings in the order the arrangements write them.
+Part part(Inst inst, float velocity, float pan, float reverb, float gain = 1.0f, double legato = 0.95);
 
 const Chord* chordAt(const std::vector<Chord>& chords, double beat);
 
@@ -42,5 +46,21 @@ std::vector<Note> harmonyBelow(const std::vector<Note>& melody, const std::vecto
 // Re-times a melody: every note `by` beats later.
 std::vector<Note> shifted(std::vector<Note> notes, double by, int transpose = 0);
 std::vector<Chord> shifted(std::vector<Chord> chords, double by, int transpose = 0);
+
+// Notes or chords split at `beat`: those starting before it, and those from it on.
+template <typename Timed>
+std::pair<std::vector<Timed>, std::vector<Timed>> splitAt(const std::vector<Timed>& items, double beat) {
+    std::pair<std::vector<Timed>, std::vector<Timed>> out;
+    for (const Timed& t : items) (t.beat < beat ? out.first : out.second).push_back(t);
+    return out;
+}
+
+// Notes or chords from `beat` on moved `by` beats later, to open a gap for an inserted section.
+template <typename Timed>
+std::vector<Timed> gapAt(std::vector<Timed> items, double beat, double by) {
+    for (Timed& t : items)
+        if (t.beat >= beat) t.beat += by;
+    return items;
+}
 
 }  // namespace tune

@@ -32,6 +32,23 @@ private:
     double m_n = 0;
 };
 
+// Pitch vibrato as a frequency factor: silent for `onset` seconds, then growing to `depth`
+// over `fadeIn` seconds, as a player lets it bloom on a held note.
+class Vibrato {
+public:
+    Vibrato(double depth, double rateHz, double onset, double fadeIn, double phase)
+        : m_depth(depth), m_rate(rateHz), m_onset(onset), m_fadeIn(fadeIn), m_phase(phase) {}
+    // The factor at `t` seconds into the note; advances one sample.
+    double step(double t) {
+        const double factor = 1.0 + m_depth * std::clamp((t - m_onset) / m_fadeIn, 0.0, 1.0) * SineTable::at(m_phase);
+        m_phase += m_rate / kRate;
+        return factor;
+    }
+
+private:
+    double m_depth, m_rate, m_onset, m_fadeIn, m_phase;
+};
+
 struct Partial {
     double ratio, amp, t60;
 };
@@ -199,14 +216,12 @@ std::vector<float> bowed(const NoteSpec& n, int voices, double detuneCents, doub
     Svf f1, f2;
     Envelope env(attack, n.seconds, release);
     const double vibRate = 5.0 + rng.uniform() * 0.8;
-    double vibPhase = rng.uniform();
+    Vibrato vibrato(vibratoDepth, vibRate, 0.25, 0.4, rng.uniform());
     const double baseCut = hz * cutoffMul + cutoffAdd * n.velocity;
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = static_cast<double>(i) / kRate;
-        const double vibAmt = vibratoDepth * std::clamp((t - 0.25) / 0.4, 0.0, 1.0);
-        double pitch = 1.0 + vibAmt * SineTable::at(vibPhase);
+        double pitch = vibrato.step(t);
         if (brass) pitch *= 1.0 - 0.012 * std::exp(-t / 0.03);  // lips settle onto the note
-        vibPhase += vibRate / kRate;
         double s = 0.0;
         for (int v = 0; v < voices; ++v) s += saws[v].step(hz * detune[v] * pitch);
         s /= std::sqrt(static_cast<double>(voices));
@@ -278,50 +293,50 @@ std::vector<float> organ(const NoteSpec& n) {
     return out;
 }
 
-std::vector<float> flute(const NoteSpec& n) {
+// A woodwind: one phase with a blooming vibrato; `tone(phase, t, rng)` is the waveform at that
+// phase, which may add breath noise from the note's generator.
+template <typename Tone>
+std::vector<float> blown(const NoteSpec& n, double attack, double release, double vibratoDepth, double vibratoHz,
+                         double vibratoOnset, double level, Tone&& tone) {
     const double hz = midiHz(n.key);
-    const double length = n.seconds + 0.15;
-    std::vector<float> out(samplesFor(length));
+    std::vector<float> out(samplesFor(n.seconds + release));
     Rng rng(n.seed);
-    Envelope env(0.07, n.seconds, 0.15);
-    Svf breath;
-    breath.set(hz * 2.0, 1.5);
-    double ph = rng.uniform(), vib = rng.uniform();
+    Envelope env(attack, n.seconds, release);
+    double ph = rng.uniform();
+    Vibrato vibrato(vibratoDepth, vibratoHz, vibratoOnset, 0.3, rng.uniform());
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = static_cast<double>(i) / kRate;
-        const double v = 1.0 + 0.004 * std::clamp((t - 0.2) / 0.3, 0.0, 1.0) * SineTable::at(vib);
-        vib += 5.0 / kRate;
-        ph += hz * v / kRate;
-        double s = SineTable::at(ph) + 0.18 * SineTable::at(2 * ph + 0.1) + 0.07 * SineTable::at(3 * ph + 0.3);
-        breath.process(static_cast<float>(rng.bipolar()));
-        const double chiff = t < 0.04 ? (1.0 - t / 0.04) * 0.5 : 0.0;
-        s += breath.band * (0.12 + chiff);
-        out[i] = static_cast<float>(s * 0.26 * n.velocity) * env.step();
+        ph += hz * vibrato.step(t) / kRate;
+        const double s = tone(ph, t, rng);
+        out[i] = static_cast<float>(s * level * n.velocity) * env.step();
     }
     return out;
 }
 
+std::vector<float> flute(const NoteSpec& n) {
+    Svf breath;
+    breath.set(midiHz(n.key) * 2.0, 1.5);
+    return blown(n, 0.07, 0.15, 0.004, 5.0, 0.2, 0.26, [&](double ph, double t, Rng& rng) {
+        double s = SineTable::at(ph) + 0.18 * SineTable::at(2 * ph + 0.1) + 0.07 * SineTable::at(3 * ph + 0.3);
+        breath.process(static_cast<float>(rng.bipolar()));
+        const double chiff = t < 0.04 ? (1.0 - t / 0.04) * 0.5 : 0.0;  // the breath's attack
+        s += breath.band * (0.12 + chiff);
+        return s;
+    });
+}
+
 std::vector<float> clarinet(const NoteSpec& n) {
     const double hz = midiHz(n.key);
-    const double length = n.seconds + 0.12;
-    std::vector<float> out(samplesFor(length));
-    Rng rng(n.seed);
-    Envelope env(0.05, n.seconds, 0.12);
+    // Odd harmonics strong, even ones faint: the closed pipe's spectrum.
     const std::array<double, 9> amp{1.0, 0.04, 0.5, 0.03, 0.3, 0.02, 0.17, 0.01, 0.08};
-    double ph = rng.uniform(), vib = rng.uniform();
-    for (size_t i = 0; i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        const double v = 1.0 + 0.0025 * std::clamp((t - 0.3) / 0.3, 0.0, 1.0) * SineTable::at(vib);
-        vib += 4.6 / kRate;
-        ph += hz * v / kRate;
+    return blown(n, 0.05, 0.12, 0.0025, 4.6, 0.3, 0.2, [&](double ph, double, Rng&) {
         double s = 0.0;
         for (int k = 0; k < 9; ++k) {
             if (hz * (k + 1) > 15000.0) break;
             s += amp[k] * SineTable::at((k + 1) * ph);
         }
-        out[i] = static_cast<float>(s * 0.2 * n.velocity) * env.step();
-    }
-    return out;
+        return s;
+    });
 }
 
 std::vector<float> drumTone(double startHz, double endHz, double sweep, double decay, double noise, double length,

@@ -64,14 +64,35 @@ std::vector<std::string_view> tokens(std::string_view text) {
     return out;
 }
 
-// Parses "pitch-class letter with accidentals" at s[pos], advancing pos.
-int parsePitchClass(std::string_view s, size_t& pos) {
-    int pc = pitchClassOf(s.at(pos++));
-    while (pos < s.size() && (s[pos] == '#' || s[pos] == 'b')) pc += s[pos++] == '#' ? 1 : -1;
-    return (pc + 12) % 12;
+// Parses a note letter with its accidentals at s[pos], advancing pos: semitones above the C
+// of the letter's octave, not wrapped, so that Cb4 lands on B3 and B#3 on C4.
+int parseSemitones(std::string_view s, size_t& pos) {
+    if (pos >= s.size()) throw std::invalid_argument("missing note letter in '" + std::string(s) + "'");
+    int semis = pitchClassOf(s[pos++]);
+    while (pos < s.size() && (s[pos] == '#' || s[pos] == 'b')) semis += s[pos++] == '#' ? 1 : -1;
+    return semis;
 }
 
-double parseNumber(std::string_view s) { return std::strtod(std::string(s).c_str(), nullptr); }
+int wrapPitchClass(int semis) { return ((semis % 12) + 12) % 12; }
+
+// A duration in beats: all of `s` must be one positive, finite number, or the token is refused
+// (a typo must not turn into a silent zero-length note).
+double parseBeats(std::string_view s, std::string_view token) {
+    const std::string text(s);
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v) || v <= 0.0)
+        throw std::invalid_argument("bad duration in '" + std::string(token) + "'");
+    return v;
+}
+
+int parseOctave(std::string_view s, std::string_view token) {
+    const bool negative = !s.empty() && s.front() == '-';
+    const std::string_view digits = negative ? s.substr(1) : s;
+    if (digits.size() != 1 || digits[0] < '0' || digits[0] > '9')
+        throw std::invalid_argument("bad octave in '" + std::string(token) + "'");
+    return negative ? -(digits[0] - '0') : digits[0] - '0';
+}
 
 }  // namespace
 
@@ -88,14 +109,13 @@ std::vector<Note> parseMelody(std::string_view text, double startBeat, int trans
                 accent = 1.25f;
                 dur.remove_suffix(1);
             }
-            beats = parseNumber(dur);
+            beats = parseBeats(dur, tok);
         }
         if (pitch != "r") {
             size_t pos = 0;
-            int pc = pitchClassOf(pitch.at(pos++));
-            while (pos < pitch.size() && (pitch[pos] == '#' || pitch[pos] == 'b')) pc += pitch[pos++] == '#' ? 1 : -1;
-            const int octave = static_cast<int>(parseNumber(pitch.substr(pos)));
-            out.push_back({beat, beats, static_cast<double>((octave + 1) * 12 + pc + transpose), accent});
+            const int semis = parseSemitones(pitch, pos);
+            const int octave = parseOctave(pitch.substr(pos), tok);
+            out.push_back({beat, beats, static_cast<double>((octave + 1) * 12 + semis + transpose), accent});
         }
         beat += beats;
     }
@@ -123,7 +143,7 @@ std::vector<Chord> parseChords(std::string_view text, double startBeat, int tran
     double beat = startBeat;
     for (std::string_view tok : tokens(text)) {
         const size_t colon = tok.find(':');
-        const double beats = colon == std::string_view::npos ? 4.0 : parseNumber(tok.substr(colon + 1));
+        const double beats = colon == std::string_view::npos ? 4.0 : parseBeats(tok.substr(colon + 1), tok);
         std::string_view name = tok.substr(0, colon);
         if (name == "r") {
             beat += beats;
@@ -133,7 +153,7 @@ std::vector<Chord> parseChords(std::string_view text, double startBeat, int tran
         Chord c;
         c.beat = beat;
         c.beats = beats;
-        c.root = (parsePitchClass(name, pos) + transpose + 120) % 12;
+        c.root = wrapPitchClass(parseSemitones(name, pos) + transpose);
         const size_t slash = name.find('/', pos);
         const std::string_view quality = name.substr(pos, slash == std::string_view::npos ? std::string_view::npos
                                                                                           : slash - pos);
@@ -149,7 +169,8 @@ std::vector<Chord> parseChords(std::string_view text, double startBeat, int tran
         c.bass = c.root;
         if (slash != std::string_view::npos) {
             size_t bpos = slash + 1;
-            c.bass = (parsePitchClass(name, bpos) + transpose + 120) % 12;
+            c.bass = wrapPitchClass(parseSemitones(name, bpos) + transpose);
+            if (bpos != name.size()) throw std::invalid_argument("bad bass note in '" + std::string(tok) + "'");
         }
         out.push_back(c);
         beat += beats;

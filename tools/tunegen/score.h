@@ -36,6 +36,7 @@ struct Note {
 
 // Space-separated notes "C5:1 D#5:0.5 Bb4 r:2 |": pitch (or r for a rest), optional duration in
 // beats (the previous one when left out), '!' after the duration for an accent. '|' marks bars.
+// A malformed token throws std::invalid_argument.
 std::vector<Note> parseMelody(std::string_view text, double startBeat, int transpose = 0);
 double melodyBeats(const std::vector<Note>& notes);
 
@@ -48,7 +49,8 @@ struct Chord {
 };
 
 // "C:4 Am7:2 G7/B:2 F#dim:1": root, quality (m, 7, maj7, m7, 6, m6, 9, add9, sus4, dim, dim7,
-// m7b5, aug, 5), optional /bass, duration in beats.
+// m7b5, aug, 5), optional /bass, duration in beats (4 when left out). A malformed token throws
+// std::invalid_argument.
 std::vector<Chord> parseChords(std::string_view text, double startBeat, int transpose = 0);
 
 // Voicings of `count` notes within [low, high] for each chord, each moving as little as

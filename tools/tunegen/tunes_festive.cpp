@@ -4,18 +4,6 @@
 
 namespace tune {
 namespace {
-
-Part part(Inst inst, float velocity, float pan, float reverb, float gain = 1.0f, double legato = 0.95) {
-    Part p;
-    p.inst = inst;
-    p.velocity = velocity;
-    p.pan = pan;
-    p.reverb = reverb;
-    p.gain = gain;
-    p.legato = legato;
-    return p;
-}
-
 // Jingle Bells (J. Pierpont, 1857), written in C and played in G, the last chorus in A flat.
 const char* kJingleVerse =
     "G4:1 E5:1 D5:1 C5:1 | G4:3 G4:0.5 G4:0.5 | G4:1 E5:1 D5:1 C5:1 | A4:4 |"

@@ -6,18 +6,6 @@
 
 namespace tune {
 namespace {
-
-Part part(Inst inst, float velocity, float pan, float reverb, float gain = 1.0f, double legato = 0.95) {
-    Part p;
-    p.inst = inst;
-    p.velocity = velocity;
-    p.pan = pan;
-    p.reverb = reverb;
-    p.gain = gain;
-    p.legato = legato;
-    return p;
-}
-
 // Away in a Manger, the American hymn tune (1887), 3/4 in F with a pickup.
 const char* kMangerMelody =
     "C4:1 | F4:1 F4:1 G4:1 | A4:1 F4:1 F4:1 | A4:1 Bb4:1 C5:1 | C5:2 D5:1 |"
@@ -111,9 +99,7 @@ Song comeAllYeFaithful() {
         if (v == 0) {
             // First the trumpet sings; the flute answers with the harmony from "Come and behold him".
             a.melody(trumpet, melody);
-            std::vector<Note> answer;
-            for (const Note& n : shifted(melody, 0, 12))
-                if (n.beat >= at + 32) answer.push_back(n);
+            const auto answer = splitAt(shifted(melody, 0, 12), at + 32).second;
             a.melody(flute, harmonyBelow(answer, chords));
         } else {
             // Then the flute leads an octave up and the trumpet takes the lower voice throughout.
@@ -254,17 +240,13 @@ Song holyNight() {
         a.note(part(Inst::Piano, 0.45f, -0.1f, 0.35f, 0.6f), c.beat, c.beats, root + 12);
     }
     // First half: the melody on piano, then strings take it from "A thrill of hope".
-    std::vector<Note> firstHalf, secondHalf;
-    for (const Note& n : melody) (n.beat < verseAt + 96 ? firstHalf : secondHalf).push_back(n);
+    const auto [firstHalf, secondHalf] = splitAt(melody, verseAt + 96);
     a.melody(part(Inst::Piano, 0.75f, 0.0f, 0.35f, 1.0f), firstHalf, 12);
     a.melody(part(Inst::Strings, 0.75f, 0.1f, 0.4f, 1.1f), secondHalf, 12);
     a.melody(part(Inst::Piano, 0.6f, 0.0f, 0.35f, 0.6f), secondHalf, 12);
     // Choir pad from the second phrase, strings pad under the climax.
-    std::vector<Chord> choirChords, climaxChords;
-    for (const Chord& c : chords) {
-        if (c.beat >= verseAt + 24) choirChords.push_back(c);
-        if (c.beat >= verseAt + 144) climaxChords.push_back(c);
-    }
+    const auto choirChords = splitAt(chords, verseAt + 24).second;
+    const auto climaxChords = splitAt(chords, verseAt + 144).second;
     padChords(a, part(Inst::Choir, 0.55f, 0.0f, 0.5f, 0.45f), choirChords, 55, 72, 4, 0.8f);
     padChords(a, part(Inst::Strings, 0.5f, 0.0f, 0.45f, 0.3f), climaxChords, 48, 64, 3, 0.6f);
     for (const Chord& c : climaxChords)
@@ -294,19 +276,11 @@ Song holyNightMetal() {
     tempo.ritardando(endAt - 12, endAt + 3, 0.5);
     Arranger a("O Holy Night (Metal Mix)", tempo, 7777);
 
-    const auto allChords = parseChords(kHolyNightChords, verseAt, key);
-    const auto allMelody = parseMelody(kHolyNightMelody, verseAt, key);
     // The verse plays once, then a breakdown, then the climax from "Fall on your knees".
-    std::vector<Chord> chords;
-    std::vector<Note> melody;
-    for (const Chord& c : allChords) {
-        if (c.beat < verseAt + 144) chords.push_back(c);
-        else chords.push_back(shifted(std::vector<Chord>{c}, climaxAt - breakAt, 0).front());
-    }
-    for (const Note& n : allMelody) {
-        if (n.beat < verseAt + 144) melody.push_back(n);
-        else melody.push_back(shifted(std::vector<Note>{n}, climaxAt - breakAt, 0).front());
-    }
+    const auto [verseChords, climaxChords] =
+        splitAt(gapAt(parseChords(kHolyNightChords, verseAt, key), breakAt, climaxAt - breakAt), breakAt);
+    const auto [verseMelody, climaxMelody] =
+        splitAt(gapAt(parseMelody(kHolyNightMelody, verseAt, key), breakAt, climaxAt - breakAt), breakAt);
     // Intro and breakdown use the minor-side chords metal leans on (bVI, bVII).
     const auto intro = parseChords("C:12 Ab:12 Bb:12 G:12", introAt, key);
     const auto breakdown = parseChords("Am:12 F:6 G:6 Am:12 G:12", breakAt, key);
@@ -358,13 +332,9 @@ Song holyNightMetal() {
              parseMelody("G4:3 F4:3 Eb4:3 D4:3 | C4:6 Eb4:6 | F4:3 G4:3 Ab4:3 Bb4:3 | B4:12", introAt, key));
 
     // Verse: chugging gallop, lead guitar on the melody, half-time feel.
-    std::vector<Chord> verseChords, climaxChords;
-    for (const Chord& c : chords) (c.beat < breakAt ? verseChords : climaxChords).push_back(c);
     chug(verseChords, true);
     bassFollow(verseChords);
     kit(verseAt, 12, false, true);
-    std::vector<Note> verseMelody, climaxMelody;
-    for (const Note& n : melody) (n.beat < breakAt ? verseMelody : climaxMelody).push_back(n);
     const Part lead = part(Inst::LeadGuitar, 0.85f, 0.1f, 0.25f, 1.0f, 0.97);
     a.melody(lead, verseMelody);
 

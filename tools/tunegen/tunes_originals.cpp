@@ -6,18 +6,6 @@
 
 namespace tune {
 namespace {
-
-Part part(Inst inst, float velocity, float pan, float reverb, float gain = 1.0f, double legato = 0.95) {
-    Part p;
-    p.inst = inst;
-    p.velocity = velocity;
-    p.pan = pan;
-    p.reverb = reverb;
-    p.gain = gain;
-    p.legato = legato;
-    return p;
-}
-
 // "Let It Snow": 32-bar AABA swing in B flat; falling phrases like drifting flakes.
 const char* kSnowA1 =
     "r:0.5 F5:0.5 D5:1 C5:0.5 Bb4:1.5 | r:0.5 B4:0.5 D5:0.5 F5:0.5 Ab5:1 G5:1 |"
