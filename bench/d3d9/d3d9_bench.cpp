@@ -1,15 +1,22 @@
 // Costs of the Direct3D 9 layer on the CPU: per-draw overhead of an indexed mesh with state
-// changes between draws, and the processor time an empty paced Clear/Present loop takes.
+// changes between draws, and the processor time an empty paced Clear/Present loop takes, next
+// to the same loop written straight against SDL and OpenGL (what the driver alone costs).
 // Needs a display (run under tests/support/with-xvfb).
+#include <SDL.h>
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 
-#include <ctime>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ctime>
+#include <thread>
 #include <vector>
 
 #include "d3d9.h"
+#include "d3d9_test_device.h"
 #include "d3d9_testing.h"
+#include "win32_layer.h"
 
 namespace {
 
@@ -25,12 +32,7 @@ struct Setup {
 
   explicit Setup(UINT presentationInterval, D3DDEVTYPE type = D3DDEVTYPE_HAL) {
     if (type == D3DDEVTYPE_NULLREF) {
-      d3d = Direct3DCreate9(D3D_SDK_VERSION);
-      D3DPRESENT_PARAMETERS pp{};
-      pp.BackBufferWidth = pp.BackBufferHeight = 512;
-      pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-      pp.Windowed = TRUE;
-      d3d->CreateDevice(0, type, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+      d3d9test::createNullRefDevice(512, 512, d3d, device);
       return;
     }
     WNDCLASSA windowClass{};
@@ -40,13 +42,7 @@ struct Setup {
     window = CreateWindowExA(0, "d3d9 bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr, nullptr,
                              nullptr);
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    D3DPRESENT_PARAMETERS pp = d3d9test::windowedParameters(0, 0, window);
     pp.PresentationInterval = presentationInterval;
     if (window && d3d)
       d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
@@ -146,6 +142,34 @@ double wallSeconds() {
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
+// Runs `frame` past the first presents (which measure whether the swap waits), then once per
+// iteration; records the frame rate and the processor time per wall second, all threads of
+// the process (the driver's included) counted.
+template <typename Frame>
+void measureFrames(benchmark::State& state, Frame frame) {
+  for (int i = 0; i < 20; ++i) frame();
+  const double cpuStart = processSeconds(), wallStart = wallSeconds();
+  int64_t frames = 0;
+  for (auto _ : state) {
+    frame();
+    ++frames;
+  }
+  const double cpu = processSeconds() - cpuStart, wall = wallSeconds() - wallStart;
+  state.counters["fps"] = frames / wall;
+  state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
+}
+
+// What the program does (target and depth), and the parts of it: 0 presents only.
+void clearVariants(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgName("clear")
+      ->Arg(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER)
+      ->Arg(D3DCLEAR_TARGET)
+      ->Arg(0)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Iterations(240);
+}
+
 // The program's loop with nothing to draw: Clear, Present, repeat. Present must wait, so
 // the processor time per wall second stays far below one core.
 void BM_PacedClearPresentLoop(benchmark::State& state) {
@@ -155,24 +179,53 @@ void BM_PacedClearPresentLoop(benchmark::State& state) {
     state.SkipWithError("no HAL device (no display?)");
     return;
   }
-  // Past the first presents, which measure whether the swap waits.
-  for (int i = 0; i < 20; ++i) {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  const auto clearFlags = static_cast<DWORD>(state.range(0));
+  measureFrames(state, [&] {
+    if (clearFlags != 0) device->Clear(0, nullptr, clearFlags, 0, 1.0f, 0);
     device->Present(nullptr, nullptr, nullptr, nullptr);
-  }
-  const double cpuStart = processSeconds(), wallStart = wallSeconds();
-  int64_t frames = 0;
-  for (auto _ : state) {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    ++frames;
-  }
-  const double cpu = processSeconds() - cpuStart, wall = wallSeconds() - wallStart;
-  state.counters["fps"] = frames / wall;
-  state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
+  });
   state.counters["swap_waits"] = d3d9SwapWaitsForRefresh(device) ? 1 : 0;
 }
-BENCHMARK(BM_PacedClearPresentLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(240);
+BENCHMARK(BM_PacedClearPresentLoop)->Apply(clearVariants);
+
+// The floor under BM_PacedClearPresentLoop: the same kind of window, cleared and swapped with
+// no layer in between, paced by sleeping to 60 Hz.
+void BM_RawGlClearSwapLoop(benchmark::State& state) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = plainWindowProc;
+  windowClass.lpszClassName = "raw gl bench";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "raw gl bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr,
+                                nullptr, nullptr);
+  SDL_Window* sdlWindow = window ? win32SdlWindow(window) : nullptr;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GLContext context = sdlWindow ? SDL_GL_CreateContext(sdlWindow) : nullptr;
+  if (context == nullptr) {
+    state.SkipWithError("no OpenGL context (no display?)");
+  } else {
+    SDL_GL_SetSwapInterval(1);
+    const auto clearFlags = static_cast<DWORD>(state.range(0));
+    const GLbitfield mask = ((clearFlags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
+                            ((clearFlags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0);
+    const auto period = std::chrono::nanoseconds(1'000'000'000 / 60);
+    auto deadline = std::chrono::steady_clock::now();
+    measureFrames(state, [&] {
+      if (mask != 0) {
+        glClearColor(0, 0, 0, 0);
+        glClear(mask);
+      }
+      SDL_GL_SwapWindow(sdlWindow);
+      deadline += period;
+      std::this_thread::sleep_until(deadline);
+    });
+    SDL_GL_DeleteContext(context);
+  }
+  if (window) DestroyWindow(window);
+  UnregisterClassA("raw gl bench", nullptr);
+}
+BENCHMARK(BM_RawGlClearSwapLoop)->Apply(clearVariants);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "d3d9.h"
+#include "d3d9_test_device.h"
 #include "d3d9_testing.h"
 
 namespace {
@@ -79,14 +80,8 @@ class HalDevice : public ::testing::Test {
     ASSERT_NE(d3d, nullptr);
     D3DDISPLAYMODE mode{};
     ASSERT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
-    D3DPRESENT_PARAMETERS pp{};
+    D3DPRESENT_PARAMETERS pp = d3d9test::windowedParameters(0, 0, window);
     pp.BackBufferFormat = mode.Format;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
     ASSERT_EQ(pp.BackBufferWidth, static_cast<UINT>(kSize));
     ASSERT_EQ(pp.BackBufferHeight, static_cast<UINT>(kSize));
@@ -133,16 +128,24 @@ class HalDevice : public ::testing::Test {
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexturedVertex)), D3D_OK);
   }
 
-  IDirect3DTexture9* solidTexture(D3DCOLOR argb) {
+  // A one-level managed texture whose memory `fill(bits, pitch)` writes through a lock.
+  template <typename Fill>
+  IDirect3DTexture9* filledTexture(UINT width, UINT height, D3DFORMAT format, Fill fill) {
     IDirect3DTexture9* texture = nullptr;
-    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    if (texture == nullptr) return nullptr;
     D3DLOCKED_RECT locked;
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x)
-        reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = argb;
+    fill(static_cast<uint8_t*>(locked.pBits), locked.Pitch);
     texture->UnlockRect(0);
     return texture;
+  }
+
+  IDirect3DTexture9* solidTexture(D3DCOLOR argb) {
+    return filledTexture(4, 4, D3DFMT_A8R8G8B8, [&](uint8_t* bits, INT pitch) {
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) reinterpret_cast<uint32_t*>(bits + y * pitch)[x] = argb;
+    });
   }
 
   HWND window = nullptr;
@@ -248,17 +251,15 @@ TEST_F(HalDevice, TextureFactorAlphaFadesATexture) {
 }
 
 TEST_F(HalDevice, PointSpriteCoversItsSizeInPixelsWithTheTextureUpright) {
-  IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
-  D3DLOCKED_RECT locked;
-  ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-  auto* row0 = static_cast<uint32_t*>(locked.pBits);
-  auto* row1 = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch);
-  row0[0] = 0xFFFF0000u;  // top left red
-  row0[1] = 0xFF00FF00u;  // top right green
-  row1[0] = 0xFF0000FFu;  // bottom left blue
-  row1[1] = 0xFFFFFFFFu;  // bottom right white
-  texture->UnlockRect(0);
+  IDirect3DTexture9* texture = filledTexture(2, 2, D3DFMT_X8R8G8B8, [](uint8_t* bits, INT pitch) {
+    auto* row0 = reinterpret_cast<uint32_t*>(bits);
+    auto* row1 = reinterpret_cast<uint32_t*>(bits + pitch);
+    row0[0] = 0xFFFF0000u;  // top left red
+    row0[1] = 0xFF00FF00u;  // top right green
+    row1[0] = 0xFF0000FFu;  // bottom left blue
+    row1[1] = 0xFFFFFFFFu;  // bottom right white
+  });
+  ASSERT_NE(texture, nullptr);
   device->SetTexture(0, texture);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
@@ -322,6 +323,41 @@ TEST_F(HalDevice, DepthTestWithoutDepthWrites) {
   const auto pixels = frame();
   EXPECT_TRUE(near(at(pixels, 16, 32), {255, 0, 0}, 0));
   EXPECT_TRUE(near(at(pixels, 48, 32), {0, 0, 255}, 0));
+}
+
+TEST_F(HalDevice, ClearIgnoresTheWriteMasksThatStillHoldForDrawsAfterIt) {
+  // A draw with colour writes off leaves the colour alone but writes depth 0.5.
+  device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+  clear(D3DCOLOR_XRGB(0, 0, 255));
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  colouredQuad(-1, -1, 1, 1, 0.5f, 0xFFFF0000u);
+  device->EndScene();
+  EXPECT_TRUE(near(at(frame(), 32, 32), {0, 0, 255}, 0));
+  // The clear writes colour anyway, and resets the depth: a quad at 0.7 passes afterwards,
+  // and with depth writes off a farther one drawn later passes too.
+  clear(D3DCOLOR_XRGB(0, 255, 0));
+  EXPECT_TRUE(near(at(frame(), 32, 32), {0, 255, 0}, 0));
+  device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  colouredQuad(-1, -1, 0, 1, 0.7f, 0xFFFF0000u);
+  colouredQuad(-1, -1, 0, 1, 0.9f, 0xFFFFFF00u);
+  device->EndScene();
+  EXPECT_TRUE(near(at(frame(), 16, 32), {255, 255, 0}, 0));
+  // Depth 0.3 written, then a depth-only clear while depth writes are off again: it still
+  // clears, and the draws after it still leave the depth alone.
+  device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  colouredQuad(0, -1, 1, 1, 0.3f, 0xFFFFFFFFu);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+  colouredQuad(0, -1, 1, 1, 0.2f, 0xFF00FFFFu);
+  device->EndScene();
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  colouredQuad(0, -1, 1, 1, 0.5f, 0xFFFF00FFu);
+  colouredQuad(0, -1, 1, 1, 0.6f, 0xFF808080u);
+  device->EndScene();
+  EXPECT_TRUE(near(at(frame(), 48, 32), {128, 128, 128}, 0));
 }
 
 TEST_F(HalDevice, PerspectiveDepthRunsFromTheNearToTheFarPlane) {
@@ -555,15 +591,12 @@ TEST_F(HalDevice, EveryTextureFormatSamplesAsItsChannelsSay) {
       {D3DFMT_A8L8, 0x8040u, {64, 64, 64}, 128},
   };
   for (const Case& c : cases) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, c.format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    const int bytes = locked.Pitch / 4;
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x)
-        std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * bytes, &c.texel, bytes);
-    texture->UnlockRect(0);
+    IDirect3DTexture9* texture = filledTexture(4, 4, c.format, [&](uint8_t* bits, INT pitch) {
+      const int bytes = pitch / 4;
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) std::memcpy(bits + y * pitch + x * bytes, &c.texel, bytes);
+    });
+    ASSERT_NE(texture, nullptr);
     device->SetTexture(0, texture);
     for (DWORD argument : {static_cast<DWORD>(D3DTA_TEXTURE), static_cast<DWORD>(D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE)}) {
       device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -582,13 +615,10 @@ TEST_F(HalDevice, EveryTextureFormatSamplesAsItsChannelsSay) {
 
 TEST_F(HalDevice, CompressedTexturesDrawTheirDecodedTexels) {
   // One DXT1 block per 4 x 4: end points red and blue, texel column i using index i.
-  IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
-  D3DLOCKED_RECT locked;
-  ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
   const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4};
-  std::memcpy(locked.pBits, block, sizeof block);
-  texture->UnlockRect(0);
+  IDirect3DTexture9* texture =
+      filledTexture(4, 4, D3DFMT_DXT1, [&](uint8_t* bits, INT) { std::memcpy(bits, block, sizeof block); });
+  ASSERT_NE(texture, nullptr);
   device->SetTexture(0, texture);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   clear(0);

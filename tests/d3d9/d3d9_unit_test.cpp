@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "d3d9.h"
+#include "d3d9_test_device.h"
 #include "d3d9_testing.h"
 
 namespace {
@@ -18,20 +19,7 @@ struct Released {
 
 class NullDevice : public ::testing::Test {
  protected:
-  void SetUp() override {
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
-              D3D_OK);
-  }
+  void SetUp() override { ASSERT_EQ(d3d9test::createNullRefDevice(64, 64, d3d, device), D3D_OK); }
   void TearDown() override {
     if (device) {
       EXPECT_EQ(device->Release(), 0u);
@@ -388,6 +376,11 @@ TEST_F(NullDevice, DrawsAreCheckedButDrawNothing) {
   EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, point, 8), D3DERR_INVALIDCALL);  // stride below the vertex
   EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 0, point, 12), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(9), 1, point, 12), D3DERR_INVALIDCALL);
+  // More than MaxPrimitiveCount: 2^31 points would overflow OpenGL's signed vertex count.
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, caps.MaxPrimitiveCount + 1, point, 12), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 0x80000000u, point, 12), D3DERR_INVALIDCALL);
 
   IDirect3DVertexBuffer9* vb = nullptr;
   IDirect3DIndexBuffer9* ib = nullptr;
@@ -406,6 +399,12 @@ TEST_F(NullDevice, DrawsAreCheckedButDrawNothing) {
   EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2), D3DERR_INVALIDCALL);  // past the indices
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL);
+  // 8 bytes after the stream offset are less than one vertex: not even index 0 may be read.
+  ASSERT_EQ(device->SetStreamSource(0, vb, 40, 12), D3D_OK);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 0, 0, 1, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device->SetStreamSource(0, vb, 36, 12), D3D_OK);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 0, 0, 1, 0, 1), D3D_OK);
   EXPECT_EQ(device->SetStreamSource(1, vb, 0, 12), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);  // inside the scene
   ASSERT_EQ(device->EndScene(), D3D_OK);

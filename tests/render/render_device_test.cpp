@@ -6,6 +6,7 @@
 #include <bit>
 #include <string>
 
+#include "d3d9_test_device.h"
 #include "device.h"
 #include "fatal_error_recorder.h"
 
@@ -13,20 +14,7 @@ namespace {
 
 class RenderDevice : public ::testing::Test {
  protected:
-  void SetUp() override {
-    direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(direct3D, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 512;
-    pp.BackBufferHeight = 512;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                     &device),
-              D3D_OK);
-  }
+  void SetUp() override { ASSERT_EQ(d3d9test::createNullRefDevice(512, 512, direct3D, device), D3D_OK); }
   void TearDown() override { releaseDevice(); }
 
   DWORD renderState(D3DRENDERSTATETYPE state) {

@@ -13,28 +13,54 @@ constexpr DWORD kBufferUsages = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC | D3DUSAGE
                                 D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS;
 constexpr UINT kMaxBufferLength = 256u << 20;
 
-bool validPool(D3DPOOL pool) {
-  return pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED || pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH;
+// Makes a buffer and hands its first reference out; running out of memory is an error result.
+template <typename Made, typename Make>
+HRESULT publish(Make make, Made** result) {
+  try {
+    Made* made = make();
+    made->AddRef();
+    *result = made;
+  } catch (const std::bad_alloc&) {
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  return D3D_OK;
 }
 
 }  // namespace
 
-BufferStorage::BufferStorage(Device* device, UINT length, DWORD usage, D3DPOOL pool, bool indexData)
-    : m_device(device), m_bytes(length, 0), m_usage(usage), m_pool(pool), m_indexData(indexData) {
+template <typename Interface>
+Buffer<Interface>::Buffer(Device* device, UINT length, DWORD usage, D3DPOOL pool)
+    : DeviceChild<Interface>(device), m_bytes(length, 0), m_usage(usage), m_pool(pool) {
   if (GlRenderer* renderer = device->renderer(); renderer != nullptr && pool != D3DPOOL_SCRATCH) {
     device->makeCurrent();
-    m_glName = renderer->createBuffer(length, indexData);
+    m_glName = renderer->createBuffer(length, kIndexData);
   }
 }
 
-BufferStorage::~BufferStorage() {
+template <typename Interface>
+Buffer<Interface>::~Buffer() {
   if (m_glName != 0) {
-    m_device->makeCurrent();
-    m_device->renderer()->deleteBuffer(m_glName);
+    this->device()->makeCurrent();
+    this->device()->renderer()->deleteBuffer(m_glName);
   }
 }
 
-HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags) {
+template <typename Interface>
+bool Buffer<Interface>::validArguments(UINT length, DWORD usage, D3DPOOL pool) {
+  const bool knownPool =
+      pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED || pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH;
+  return knownPool && (usage & ~kBufferUsages) == 0 && length != 0 && length <= kMaxBufferLength;
+}
+
+template <typename Interface>
+void* Buffer<Interface>::interfaceFor(REFIID riid) {
+  const IID& own = kIndexData ? IID_IDirect3DIndexBuffer9 : IID_IDirect3DVertexBuffer9;
+  if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == own) return static_cast<Interface*>(this);
+  return nullptr;
+}
+
+template <typename Interface>
+HRESULT Buffer<Interface>::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   if (data == nullptr) return D3DERR_INVALIDCALL;
   *data = nullptr;
   if (offset > m_bytes.size()) return D3DERR_INVALIDCALL;
@@ -54,88 +80,57 @@ HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags) {
   return D3D_OK;
 }
 
-HRESULT BufferStorage::unlock() {
+template <typename Interface>
+HRESULT Buffer<Interface>::Unlock() {
   if (m_lockCount == 0) return D3DERR_INVALIDCALL;
   if (--m_lockCount > 0) return D3D_OK;
   if (m_glName != 0 && m_dirtyEnd > m_dirtyBegin) {
-    m_device->makeCurrent();
-    m_device->renderer()->uploadBuffer(m_glName, m_indexData, m_dirtyBegin, m_dirtyEnd - m_dirtyBegin,
-                                       m_bytes.data() + m_dirtyBegin);
+    Device* device = this->device();
+    device->makeCurrent();
+    device->renderer()->uploadBuffer(m_glName, kIndexData, m_dirtyBegin, m_dirtyEnd - m_dirtyBegin,
+                                     m_bytes.data() + m_dirtyBegin);
   }
   m_dirtyBegin = m_dirtyEnd = 0;
   return D3D_OK;
 }
 
-// ---- vertex buffers --------------------------------------------------------------------
+template class Buffer<IDirect3DVertexBuffer9>;
+template class Buffer<IDirect3DIndexBuffer9>;
 
-VertexBuffer::VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : DeviceChild(device), m_storage(device, length, usage, pool, false), m_fvf(fvf) {}
+// ---- vertex buffers --------------------------------------------------------------------
 
 HRESULT VertexBuffer::create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                              VertexBuffer** buffer) {
   initReturnPtr(buffer);
-  if (buffer == nullptr || (usage & ~kBufferUsages) != 0 || !validPool(pool)) return D3DERR_INVALIDCALL;
-  if (length == 0 || length > kMaxBufferLength) return D3DERR_INVALIDCALL;
+  if (buffer == nullptr || !validArguments(length, usage, pool)) return D3DERR_INVALIDCALL;
   if (fvf != 0) {
     FvfLayout layout;
     // A buffer with a vertex format must hold at least one vertex of it.
     if (!parseFvf(fvf, layout) || length < layout.size) return D3DERR_INVALIDCALL;
   }
-  try {
-    auto* result = new VertexBuffer(device, length, usage, fvf, pool);
-    result->AddRef();
-    *buffer = result;
-  } catch (const std::bad_alloc&) {
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return D3D_OK;
+  return publish([&] { return new VertexBuffer(device, length, usage, fvf, pool); }, buffer);
 }
 
 HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
   if (desc == nullptr) return D3DERR_INVALIDCALL;
-  *desc = D3DVERTEXBUFFER_DESC{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, m_storage.usage(),
-                               m_storage.pool(),  m_storage.length(),   m_fvf};
+  *desc = D3DVERTEXBUFFER_DESC{D3DFMT_VERTEXDATA, kType, usage(), pool(), length(), m_fvf};
   return D3D_OK;
-}
-
-void* VertexBuffer::interfaceFor(REFIID riid) {
-  if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DVertexBuffer9)
-    return static_cast<IDirect3DVertexBuffer9*>(this);
-  return nullptr;
 }
 
 // ---- index buffers ---------------------------------------------------------------------
 
-IndexBuffer::IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : DeviceChild(device), m_storage(device, length, usage, pool, true), m_format(format) {}
-
 HRESULT IndexBuffer::create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                             IndexBuffer** buffer) {
   initReturnPtr(buffer);
-  if (buffer == nullptr || (usage & ~kBufferUsages) != 0 || !validPool(pool)) return D3DERR_INVALIDCALL;
+  if (buffer == nullptr || !validArguments(length, usage, pool)) return D3DERR_INVALIDCALL;
   if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
-  if (length == 0 || length > kMaxBufferLength) return D3DERR_INVALIDCALL;
-  try {
-    auto* result = new IndexBuffer(device, length, usage, format, pool);
-    result->AddRef();
-    *buffer = result;
-  } catch (const std::bad_alloc&) {
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return D3D_OK;
+  return publish([&] { return new IndexBuffer(device, length, usage, format, pool); }, buffer);
 }
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
   if (desc == nullptr) return D3DERR_INVALIDCALL;
-  *desc = D3DINDEXBUFFER_DESC{m_format, D3DRTYPE_INDEXBUFFER, m_storage.usage(), m_storage.pool(),
-                              m_storage.length()};
+  *desc = D3DINDEXBUFFER_DESC{m_format, kType, usage(), pool(), length()};
   return D3D_OK;
-}
-
-void* IndexBuffer::interfaceFor(REFIID riid) {
-  if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DIndexBuffer9)
-    return static_cast<IDirect3DIndexBuffer9*>(this);
-  return nullptr;
 }
 
 }  // namespace d3d9

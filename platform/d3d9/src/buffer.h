@@ -3,30 +3,41 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "device_child.h"
 
 namespace d3d9 {
 
-// What the two kinds of buffer share; Lock rules are the same for both.
-class BufferStorage {
+// What the two kinds of buffer share: storage, lock rules and the OpenGL side. They differ
+// only in what they describe themselves as (a vertex format, an index format).
+template <typename Interface>
+class Buffer : public DeviceChild<Interface> {
  public:
-  BufferStorage(Device* device, UINT length, DWORD usage, D3DPOOL pool, bool indexData);
-  ~BufferStorage();
-  BufferStorage(const BufferStorage&) = delete;
-  BufferStorage& operator=(const BufferStorage&) = delete;
+  ~Buffer() override;
 
-  HRESULT lock(UINT offset, UINT size, void** data, DWORD flags);
-  HRESULT unlock();
+  D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return kType; }
+  // Nested locks are allowed; the last Unlock uploads the union of the written ranges.
+  HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+  HRESULT STDMETHODCALLTYPE Unlock() override;
+
   const std::vector<uint8_t>& bytes() const { return m_bytes; }
   uint32_t glName() const { return m_glName; }
   UINT length() const { return static_cast<UINT>(m_bytes.size()); }
   DWORD usage() const { return m_usage; }
   D3DPOOL pool() const { return m_pool; }
 
+ protected:
+  static constexpr bool kIndexData = std::is_same_v<Interface, IDirect3DIndexBuffer9>;
+  static constexpr D3DRESOURCETYPE kType = kIndexData ? D3DRTYPE_INDEXBUFFER : D3DRTYPE_VERTEXBUFFER;
+
+  Buffer(Device* device, UINT length, DWORD usage, D3DPOOL pool);
+  // The checks CreateVertexBuffer and CreateIndexBuffer have in common.
+  static bool validArguments(UINT length, DWORD usage, D3DPOOL pool);
+  void* interfaceFor(REFIID riid) override;
+
  private:
-  Device* m_device;
   std::vector<uint8_t> m_bytes;
   DWORD m_usage;
   D3DPOOL m_pool;
@@ -34,50 +45,32 @@ class BufferStorage {
   uint32_t m_lockCount = 0;
   size_t m_dirtyBegin = 0;
   size_t m_dirtyEnd = 0;
-  bool m_indexData;
 };
 
-class VertexBuffer final : public DeviceChild<IDirect3DVertexBuffer9> {
+extern template class Buffer<IDirect3DVertexBuffer9>;
+extern template class Buffer<IDirect3DIndexBuffer9>;
+
+class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {
  public:
   static HRESULT create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, VertexBuffer** buffer);
-
-  D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
-  HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
-    return m_storage.lock(offset, size, data, flags);
-  }
-  HRESULT STDMETHODCALLTYPE Unlock() override { return m_storage.unlock(); }
   HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
-  const BufferStorage& storage() const { return m_storage; }
-
- protected:
-  void* interfaceFor(REFIID riid) override;
 
  private:
-  VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
-  BufferStorage m_storage;
+  VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+      : Buffer(device, length, usage, pool), m_fvf(fvf) {}
   DWORD m_fvf;
 };
 
-class IndexBuffer final : public DeviceChild<IDirect3DIndexBuffer9> {
+class IndexBuffer final : public Buffer<IDirect3DIndexBuffer9> {
  public:
   static HRESULT create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                         IndexBuffer** buffer);
-
-  D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
-  HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
-    return m_storage.lock(offset, size, data, flags);
-  }
-  HRESULT STDMETHODCALLTYPE Unlock() override { return m_storage.unlock(); }
   HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* desc) override;
-  const BufferStorage& storage() const { return m_storage; }
   D3DFORMAT format() const { return m_format; }
 
- protected:
-  void* interfaceFor(REFIID riid) override;
-
  private:
-  IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-  BufferStorage m_storage;
+  IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+      : Buffer(device, length, usage, pool), m_format(format) {}
   D3DFORMAT m_format;
 };
 

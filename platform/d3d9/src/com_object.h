@@ -66,66 +66,22 @@ class ComObject : public Base {
   uint32_t m_refPrivate = 0;
 };
 
-// A public reference, RAII. Assigning the pointer it already holds is a no-op, so a held
-// object is never destroyed by self-assignment.
-template <typename T>
-class ComPtr {
+// A reference this layer holds, RAII: a public one (ComPtr) or a private one (PrivateRef, a
+// device binding). Setting the pointer it already holds is a no-op, so a held object is never
+// destroyed by being bound again.
+template <typename T, bool kPublic>
+class Ref {
  public:
-  ComPtr() = default;
-  ComPtr(T* object) : m_ptr(object) {  // NOLINT: implicit like a raw interface pointer
-    if (m_ptr) m_ptr->AddRef();
-  }
-  ComPtr(const ComPtr& other) : ComPtr(other.m_ptr) {}
-  ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
-  ~ComPtr() { reset(); }
-  ComPtr& operator=(T* object) {
-    if (m_ptr != object) {
-      if (object) object->AddRef();
-      T* old = std::exchange(m_ptr, object);
-      if (old) old->Release();
-    }
-    return *this;
-  }
-  ComPtr& operator=(const ComPtr& other) { return *this = other.m_ptr; }
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      m_ptr = std::exchange(other.m_ptr, nullptr);
-    }
-    return *this;
-  }
-  // Takes over a reference the caller already owns.
-  static ComPtr adopt(T* object) {
-    ComPtr result;
-    result.m_ptr = object;
-    return result;
-  }
-  void reset() {
-    if (T* old = std::exchange(m_ptr, nullptr)) old->Release();
-  }
-  // Hands the reference to the caller (an out-parameter of a published function).
-  T* detach() { return std::exchange(m_ptr, nullptr); }
-  T* get() const { return m_ptr; }
-  T* operator->() const { return m_ptr; }
-  explicit operator bool() const { return m_ptr != nullptr; }
-
- private:
-  T* m_ptr = nullptr;
-};
-
-// A private reference (a device binding), RAII.
-template <typename T>
-class PrivateRef {
- public:
-  PrivateRef() = default;
-  PrivateRef(const PrivateRef&) = delete;
-  PrivateRef& operator=(const PrivateRef&) = delete;
-  ~PrivateRef() { reset(); }
+  Ref() = default;
+  explicit Ref(T* object) { set(object); }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { reset(); }
   void set(T* object) {
     if (object == m_ptr) return;
-    if (object) object->addRefPrivate();
+    if (object) acquire(object);
     T* old = std::exchange(m_ptr, object);
-    if (old) old->releasePrivate();
+    if (old) release(old);
   }
   void reset() { set(nullptr); }
   T* get() const { return m_ptr; }
@@ -133,8 +89,21 @@ class PrivateRef {
   explicit operator bool() const { return m_ptr != nullptr; }
 
  private:
+  static void acquire(T* object) {
+    if constexpr (kPublic) object->AddRef();
+    else object->addRefPrivate();
+  }
+  static void release(T* object) {
+    if constexpr (kPublic) object->Release();
+    else object->releasePrivate();
+  }
   T* m_ptr = nullptr;
 };
+
+template <typename T>
+using ComPtr = Ref<T, true>;
+template <typename T>
+using PrivateRef = Ref<T, false>;
 
 // Clears an out-pointer before anything can fail, so callers never see stale values.
 template <typename T>

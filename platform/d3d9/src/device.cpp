@@ -140,14 +140,6 @@ bool validTransform(D3DTRANSFORMSTATETYPE state) {
          (state >= D3DTS_WORLD && state < D3DTS_WORLDMATRIX(kBlendMatrixCount));
 }
 
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX r{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-  return r;
-}
-
 }  // namespace
 
 Device::Device(Direct3D* parent, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
@@ -496,7 +488,7 @@ HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* 
   D3DMATRIX current;
   if (matrix == nullptr) return D3DERR_INVALIDCALL;
   if (const HRESULT hr = GetTransform(state, &current); FAILED(hr)) return hr;
-  const D3DMATRIX product = multiply(*matrix, current);
+  const D3DMATRIX product = multiplyMatrices(*matrix, current);
   return SetTransform(state, &product);
 }
 
@@ -722,7 +714,7 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
   VertexBuffer* ours = nullptr;
   if (buffer != nullptr) {
     ours = dynamic_cast<VertexBuffer*>(buffer);
-    if (ours == nullptr || ours->device() != this || offset >= ours->storage().length() || stride > 255)
+    if (ours == nullptr || ours->device() != this || offset >= ours->length() || stride > 255)
       return D3DERR_INVALIDCALL;
   }
   m_state.stream0.buffer.set(ours);
@@ -794,8 +786,15 @@ BOOL Device::GetSoftwareVertexProcessing() { return m_state.softwareVertexProces
 
 // ---- drawing ---------------------------------------------------------------------------
 
+void Device::submit(const DrawCall& call) {
+  if (!m_renderer) return;  // NULLREF: checked, not drawn
+  makeCurrent();
+  Texture* texture = m_state.textures[0].get();
+  m_renderer->draw(m_state, texture ? texture->glName() : 0, call);
+}
+
 HRESULT Device::validateDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT& vertexCount) const {
-  if (!m_inScene) return D3DERR_INVALIDCALL;
+  if (!m_inScene || primitiveCount > kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
   vertexCount = verticesFor(type, primitiveCount);
   if (vertexCount == 0 || primitiveCount == 0) return D3DERR_INVALIDCALL;
   if (m_state.fvf == 0) return D3DERR_INVALIDCALL;
@@ -811,17 +810,12 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   // Drawing from user memory leaves stream 0 unbound, as the real runtime does.
   m_state.stream0.buffer.reset();
   m_state.stream0.offset = m_state.stream0.stride = 0;
-  if (!m_renderer) return D3D_OK;
-  DrawCall call;
-  call.type = type;
-  call.vertexCount = vertexCount;
-  call.layout = layout;
-  call.stride = stride;
-  call.userVertices = vertices;
-  call.userBytes = static_cast<size_t>(vertexCount - 1) * stride + layout.size;
-  makeCurrent();
-  Texture* texture = m_state.textures[0].get();
-  m_renderer->draw(m_state, texture ? texture->glName() : 0, call);
+  submit({.type = type,
+          .vertexCount = vertexCount,
+          .layout = layout,
+          .stride = stride,
+          .userVertices = vertices,
+          .userBytes = static_cast<size_t>(vertexCount - 1) * stride + layout.size});
   return D3D_OK;
 }
 
@@ -832,22 +826,17 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   FvfLayout layout;
   parseFvf(m_state.fvf, layout);
   const UINT stride = m_state.stream0.stride;
-  if (buffer == nullptr || stride < layout.size || buffer->storage().pool() == D3DPOOL_SCRATCH)
+  if (buffer == nullptr || stride < layout.size || buffer->pool() == D3DPOOL_SCRATCH)
     return D3DERR_INVALIDCALL;
   const uint64_t end = uint64_t{m_state.stream0.offset} + (uint64_t{startVertex} + vertexCount - 1) * stride + layout.size;
-  if (end > buffer->storage().length()) return D3DERR_INVALIDCALL;
-  if (!m_renderer) return D3D_OK;
-  DrawCall call;
-  call.type = type;
-  call.vertexCount = vertexCount;
-  call.layout = layout;
-  call.stride = stride;
-  call.vertexBuffer = buffer->storage().glName();
-  call.vertexOffset = m_state.stream0.offset;
-  call.firstVertex = startVertex;
-  makeCurrent();
-  Texture* texture = m_state.textures[0].get();
-  m_renderer->draw(m_state, texture ? texture->glName() : 0, call);
+  if (end > buffer->length()) return D3DERR_INVALIDCALL;
+  submit({.type = type,
+          .vertexCount = vertexCount,
+          .layout = layout,
+          .stride = stride,
+          .vertexBuffer = buffer->glName(),
+          .vertexOffset = m_state.stream0.offset,
+          .firstVertex = startVertex});
   return D3D_OK;
 }
 
@@ -861,16 +850,17 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   parseFvf(m_state.fvf, layout);
   const UINT stride = m_state.stream0.stride;
   if (buffer == nullptr || indices == nullptr || stride < layout.size || numVertices == 0) return D3DERR_INVALIDCALL;
-  if (buffer->storage().pool() == D3DPOOL_SCRATCH || indices->storage().pool() == D3DPOOL_SCRATCH)
+  if (buffer->pool() == D3DPOOL_SCRATCH || indices->pool() == D3DPOOL_SCRATCH)
     return D3DERR_INVALIDCALL;
   const uint32_t indexSize = indices->format() == D3DFMT_INDEX32 ? 4 : 2;
-  if ((uint64_t{startIndex} + indexCount) * indexSize > indices->storage().length()) return D3DERR_INVALIDCALL;
+  if ((uint64_t{startIndex} + indexCount) * indexSize > indices->length()) return D3DERR_INVALIDCALL;
 
   // Every index the draw reads must name a vertex inside the buffer: OpenGL would otherwise
-  // read past its end.
-  const int64_t vertexSpace =
-      (static_cast<int64_t>(buffer->storage().length()) - m_state.stream0.offset - layout.size) / stride + 1;
-  const uint8_t* indexBytes = indices->storage().bytes().data() + static_cast<size_t>(startIndex) * indexSize;
+  // read past its end. An offset that leaves less than one whole vertex leaves none.
+  const uint64_t firstVertexEnd = uint64_t{m_state.stream0.offset} + layout.size;
+  if (firstVertexEnd > buffer->length()) return D3DERR_INVALIDCALL;
+  const int64_t vertexSpace = static_cast<int64_t>((buffer->length() - firstVertexEnd) / stride + 1);
+  const uint8_t* indexBytes = indices->bytes().data() + static_cast<size_t>(startIndex) * indexSize;
   uint32_t highest = 0, lowest = 0xFFFFFFFFu;
   for (UINT i = 0; i < indexCount; ++i) {
     uint32_t index;
@@ -888,21 +878,16 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
       static_cast<int64_t>(highest) + baseVertexIndex >= vertexSpace)
     return D3DERR_INVALIDCALL;
   (void)minVertexIndex;  // a hint for software vertex processing; the index scan above is exact
-  if (!m_renderer) return D3D_OK;
-  DrawCall call;
-  call.type = type;
-  call.vertexCount = indexCount;
-  call.layout = layout;
-  call.stride = stride;
-  call.vertexBuffer = buffer->storage().glName();
-  call.vertexOffset = m_state.stream0.offset;
-  call.indexBuffer = indices->storage().glName();
-  call.indexSize = indexSize;
-  call.indexOffset = static_cast<size_t>(startIndex) * indexSize;
-  call.baseVertex = baseVertexIndex;
-  makeCurrent();
-  Texture* texture = m_state.textures[0].get();
-  m_renderer->draw(m_state, texture ? texture->glName() : 0, call);
+  submit({.type = type,
+          .vertexCount = indexCount,
+          .layout = layout,
+          .stride = stride,
+          .vertexBuffer = buffer->glName(),
+          .vertexOffset = m_state.stream0.offset,
+          .indexBuffer = indices->glName(),
+          .indexSize = indexSize,
+          .indexOffset = static_cast<size_t>(startIndex) * indexSize,
+          .baseVertex = baseVertexIndex});
   return D3D_OK;
 }
 

@@ -11,6 +11,7 @@ namespace d3d9 {
 
 class Direct3D;
 class GlRenderer;
+struct DrawCall;
 
 class Device final : public ComObject<IDirect3DDevice9> {
  public:
@@ -164,6 +165,8 @@ class Device final : public ComObject<IDirect3DDevice9> {
 
  private:
   HRESULT validateDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT& vertexCount) const;
+  // Hands a checked draw to the renderer with the bound texture; nothing on a NULLREF device.
+  void submit(const DrawCall& call);
 
   ComPtr<IDirect3D9> m_parent;
   D3DDEVTYPE m_type;

@@ -7,8 +7,20 @@
 
 namespace d3d9 {
 
+// What every resource here answers the same way: private data and priorities are not kept.
 template <typename Base>
-class DeviceChild : public ComObject<Base> {
+class ResourceDefaults : public Base {
+ public:
+  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override { return D3DERR_INVALIDCALL; }
+  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override { return D3DERR_NOTFOUND; }
+  HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override { return D3DERR_NOTFOUND; }
+  DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }
+  DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
+  void STDMETHODCALLTYPE PreLoad() override {}
+};
+
+template <typename Base>
+class DeviceChild : public ComObject<ResourceDefaults<Base>> {
  public:
   explicit DeviceChild(Device* device) : m_device(device) {}
 
@@ -19,13 +31,6 @@ class DeviceChild : public ComObject<Base> {
     *device = m_device;
     return D3D_OK;
   }
-  // Private data and priorities are not kept by this layer.
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override { return D3DERR_INVALIDCALL; }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override { return D3DERR_NOTFOUND; }
-  HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override { return D3DERR_NOTFOUND; }
-  DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }
-  DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
-  void STDMETHODCALLTYPE PreLoad() override {}
 
   Device* device() const { return m_device; }
 

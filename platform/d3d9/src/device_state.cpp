@@ -11,6 +11,14 @@ D3DMATRIX identityMatrix4() {
   return m;
 }
 
+D3DMATRIX multiplyMatrices(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX r{};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+  return r;
+}
+
 void resetDeviceState(DeviceState& state, bool autoDepthStencil, UINT backBufferWidth, UINT backBufferHeight) {
   auto& rs = state.renderStates;
   rs.fill(0);
@@ -29,10 +37,11 @@ void resetDeviceState(DeviceState& state, bool autoDepthStencil, UINT backBuffer
   rs[D3DRS_FOGSTART] = dwordBits(0.0f);
   rs[D3DRS_FOGEND] = dwordBits(1.0f);
   rs[D3DRS_FOGDENSITY] = dwordBits(1.0f);
-  rs[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+  // Both faces' stencil operations keep, and the test always passes.
+  for (D3DRENDERSTATETYPE op : {D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS, D3DRS_CCW_STENCILFAIL,
+                                D3DRS_CCW_STENCILZFAIL, D3DRS_CCW_STENCILPASS})
+    rs[op] = D3DSTENCILOP_KEEP;
+  rs[D3DRS_STENCILFUNC] = rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
   rs[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
   rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
   rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
@@ -64,13 +73,7 @@ void resetDeviceState(DeviceState& state, bool autoDepthStencil, UINT backBuffer
   rs[D3DRS_MINTESSELLATIONLEVEL] = dwordBits(1.0f);
   rs[D3DRS_MAXTESSELLATIONLEVEL] = dwordBits(1.0f);
   rs[D3DRS_ADAPTIVETESS_Z] = dwordBits(1.0f);
-  rs[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-  rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_COLORWRITEENABLE1] = 0xF;
-  rs[D3DRS_COLORWRITEENABLE2] = 0xF;
-  rs[D3DRS_COLORWRITEENABLE3] = 0xF;
+  rs[D3DRS_COLORWRITEENABLE1] = rs[D3DRS_COLORWRITEENABLE2] = rs[D3DRS_COLORWRITEENABLE3] = 0xF;
   rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFFu;
   rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
   rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;

@@ -70,6 +70,8 @@ struct DeviceState {
 void resetDeviceState(DeviceState& state, bool autoDepthStencil, UINT backBufferWidth, UINT backBufferHeight);
 
 D3DMATRIX identityMatrix4();
+// a x b in row-vector form: the transform that applies a, then b.
+D3DMATRIX multiplyMatrices(const D3DMATRIX& a, const D3DMATRIX& b);
 inline float floatBits(DWORD value) { return std::bit_cast<float>(value); }
 inline DWORD dwordBits(float value) { return std::bit_cast<DWORD>(value); }
 

@@ -106,7 +106,7 @@ D3DCAPS9 deviceCaps(D3DDEVTYPE type, const GlLimits& limits) {
   caps.MaxVertexBlendMatrices = kBlendMatrixCount;
   caps.MaxVertexBlendMatrixIndex = 0;
   caps.MaxPointSize = type == D3DDEVTYPE_HAL ? limits.maxPointSize : 64.0f;
-  caps.MaxPrimitiveCount = 0xFFFFF;
+  caps.MaxPrimitiveCount = kMaxPrimitiveCount;
   caps.MaxVertexIndex = 0xFFFFFF;
   caps.MaxStreams = 1;
   caps.MaxStreamStride = 255;

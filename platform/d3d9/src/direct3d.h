@@ -44,6 +44,9 @@ class Direct3D final : public ComObject<IDirect3D9> {
 D3DCAPS9 deviceCaps(D3DDEVTYPE type, const GlLimits& limits);
 // Texture-size limit of devices without OpenGL (NULLREF).
 constexpr uint32_t kNullRefMaxTextureSize = 8192;
+// Most primitives one draw may have (MaxPrimitiveCount); keeps every draw's vertex count and
+// byte size far inside OpenGL's signed sizes.
+constexpr uint32_t kMaxPrimitiveCount = 0xFFFFF;
 // The display mode of adapter 0 (starts SDL video if nobody has); false without a display.
 bool currentDisplayMode(D3DDISPLAYMODE& mode, bool& startedVideo);
 

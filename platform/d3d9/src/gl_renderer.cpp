@@ -143,14 +143,6 @@ std::array<float, 4> colourValue(D3DCOLOR c) {
           static_cast<float>(c & 0xFF) / 255.0f, static_cast<float>(c >> 24) / 255.0f};
 }
 
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX r{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-  return r;
-}
-
 // Normals are transformed by the inverse transpose of the world-view matrix's 3 x 3 part
 // (row-vector form); a singular matrix falls back to the matrix itself.
 std::array<float, 9> normalMatrix(const D3DMATRIX& m) {
@@ -165,16 +157,24 @@ std::array<float, 9> normalMatrix(const D3DMATRIX& m) {
   return {inv[0][0], inv[1][0], inv[2][0], inv[0][1], inv[1][1], inv[2][1], inv[0][2], inv[1][2], inv[2][2]};
 }
 
+// False, and what the driver's log says in `error`, when a compile or link step failed.
+template <typename GetStatus, typename GetLog>
+bool succeeded(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, const char* what,
+               std::string& error) {
+  GLint ok = GL_FALSE;
+  getStatus(object, status, &ok);
+  if (ok) return true;
+  char log[1024] = {};
+  getLog(object, sizeof log, nullptr, log);
+  error = std::string(what) + " failed: " + log;
+  return false;
+}
+
 GLuint compileShader(GLenum kind, const char* source, std::string& error) {
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &source, nullptr);
   glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[1024] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    error = std::string("shader compilation failed: ") + log;
+  if (!succeeded(shader, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, "shader compilation", error)) {
     glDeleteShader(shader);
     return 0;
   }
@@ -250,14 +250,7 @@ struct GlRenderer::Impl {
     glLinkProgram(program);
     glDeleteShader(vs);
     glDeleteShader(fs);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-      char log[1024] = {};
-      glGetProgramInfoLog(program, sizeof log, nullptr, log);
-      error = std::string("shader link failed: ") + log;
-      return false;
-    }
+    if (!succeeded(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, "shader link", error)) return false;
     auto at = [&](const char* name) { return glGetUniformLocation(program, name); };
     u = Uniforms{at("u_worldView"), at("u_normalMatrix"), at("u_projection"), at("u_blendWeights"),
                  at("u_pixelOffset"), at("u_lighting"), at("u_normalize"), at("u_diffuseSource"),
@@ -332,7 +325,7 @@ struct GlRenderer::Impl {
     float worldView[kBlendMatrixCount][16];
     float normals[kBlendMatrixCount][9];
     for (uint32_t i = 0; i < kBlendMatrixCount; ++i) {
-      const D3DMATRIX wv = multiply(state.world[i], state.view);
+      const D3DMATRIX wv = multiplyMatrices(state.world[i], state.view);
       std::memcpy(worldView[i], &wv, sizeof(float) * 16);
       const auto n = normalMatrix(wv);
       std::copy(n.begin(), n.end(), normals[i]);
@@ -619,10 +612,16 @@ void GlRenderer::deleteBuffer(uint32_t name) {
 void GlRenderer::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
                        DeviceState& state) {
   Impl& impl = *m_impl;
-  // Clearing ignores the write masks of drawing; they are put back before the next draw.
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glStencilMask(0xFFFFFFFFu);
+  // Clearing ignores the write masks of drawing. Masks that may be closed now (set for drawing,
+  // or not yet known) are opened for the clear and put back before the next draw; the usual
+  // open ones cost nothing per frame. The stencil mask is never changed from its default.
+  const auto& rs = state.renderStates;
+  const bool rasterApplied = (state.dirty & kDirtyRaster) == 0;
+  const bool colourOpen = rasterApplied && rs[D3DRS_COLORWRITEENABLE] == 0xF;
+  const bool depthOpen = rasterApplied && rs[D3DRS_ZWRITEENABLE] != FALSE;
+  if (!colourOpen) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  if (!depthOpen) glDepthMask(GL_TRUE);
+  if (!colourOpen || !depthOpen) state.dirty |= kDirtyRaster;
   const auto c = colourValue(color);
   glClearColor(c[0], c[1], c[2], c[3]);
   glClearDepth(z);
@@ -634,6 +633,8 @@ void GlRenderer::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
   const D3DVIEWPORT9& vp = state.viewport;
   const LONG vx1 = static_cast<LONG>(vp.X), vy1 = static_cast<LONG>(vp.Y);
   const LONG vx2 = vx1 + static_cast<LONG>(vp.Width), vy2 = vy1 + static_cast<LONG>(vp.Height);
+  // The scissor test is on only inside this function.
+  bool scissor = false;
   auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
     x1 = std::max(x1, vx1);
     y1 = std::max(y1, vy1);
@@ -641,12 +642,13 @@ void GlRenderer::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
     y2 = std::min(y2, vy2);
     if (x1 >= x2 || y1 >= y2) return;
     // A clear of the whole buffer goes without the scissor: drivers clear that far faster.
-    if (x1 == 0 && y1 == 0 && x2 == impl.width && y2 == impl.height) {
-      glDisable(GL_SCISSOR_TEST);
-    } else {
-      glEnable(GL_SCISSOR_TEST);
-      glScissor(x1, impl.height - y2, x2 - x1, y2 - y1);
+    const bool whole = x1 == 0 && y1 == 0 && x2 == impl.width && y2 == impl.height;
+    if (whole == scissor) {
+      scissor = !whole;
+      if (scissor) glEnable(GL_SCISSOR_TEST);
+      else glDisable(GL_SCISSOR_TEST);
     }
+    if (scissor) glScissor(x1, impl.height - y2, x2 - x1, y2 - y1);
     glClear(mask);
   };
   if (count == 0) {
@@ -654,8 +656,7 @@ void GlRenderer::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
   } else {
     for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
   }
-  glDisable(GL_SCISSOR_TEST);
-  state.dirty |= kDirtyRaster;
+  if (scissor) glDisable(GL_SCISSOR_TEST);
   checkGlErrors("clear");
 }
 

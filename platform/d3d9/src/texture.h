@@ -15,7 +15,7 @@ namespace d3d9 {
 class Texture;
 
 // A level of a texture. It has no count of its own: its references are the texture's.
-class Surface final : public IDirect3DSurface9 {
+class Surface final : public ResourceDefaults<IDirect3DSurface9> {
  public:
   Surface(Texture* texture, uint32_t level) : m_texture(texture), m_level(level) {}
   Surface(const Surface&) = delete;
@@ -26,12 +26,6 @@ class Surface final : public IDirect3DSurface9 {
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-  HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override { return D3DERR_INVALIDCALL; }
-  HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override { return D3DERR_NOTFOUND; }
-  HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override { return D3DERR_NOTFOUND; }
-  DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }
-  DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
-  void STDMETHODCALLTYPE PreLoad() override {}
   D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT STDMETHODCALLTYPE GetContainer(REFIID riid, void** container) override;
   HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override;

@@ -47,6 +47,29 @@ void release(Source* s) {
   delete s;
 }
 
+// Under the call lock: the result of `action` on what plays on the channel, FALSE for a channel
+// out of range or with nothing on it.
+template <typename Action>
+signed char withChannelSource(int channel, Action action) {
+  Lock lock(kq::sound::apiLock());
+  if (!g_engine || channel < 0 || channel >= g_engine->channelCount()) return FALSE;
+  Source* s = g_engine->channelSlot(channel);
+  return s && action(*g_engine, s) ? TRUE : FALSE;
+}
+
+bool isModule(const FMUSIC_MODULE* mod) {
+  return isLive(mod) && !mod->isStream;
+}
+
+// Under the call lock: the result of `action` on the engine of a module that can play, FALSE
+// for any other handle.
+template <typename Action>
+signed char withModuleEngine(FMUSIC_MODULE* mod, Action action) {
+  Lock lock(kq::sound::apiLock());
+  Engine* e = isModule(mod) ? mod->engine : nullptr;
+  return e && action(*e) ? TRUE : FALSE;
+}
+
 }  // namespace
 
 signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int /*flags: global focus is the only behaviour*/) {
@@ -143,19 +166,14 @@ signed char FSOUND_Stream_Close(FSOUND_STREAM* stream) {
 }
 
 signed char FSOUND_GetPaused(int channel) {
-  Lock lock(kq::sound::apiLock());
-  if (!g_engine || channel < 0 || channel >= g_engine->channelCount()) return FALSE;
-  Source* s = g_engine->channelSlot(channel);
-  return s && g_engine->paused(s) ? TRUE : FALSE;
+  return withChannelSource(channel, [](Engine& e, Source* s) { return e.paused(s); });
 }
 
 signed char FSOUND_SetPaused(int channel, signed char paused) {
-  Lock lock(kq::sound::apiLock());
-  if (!g_engine || channel < 0 || channel >= g_engine->channelCount()) return FALSE;
-  Source* s = g_engine->channelSlot(channel);
-  if (!s) return FALSE;
-  g_engine->setPaused(s, paused != 0);
-  return TRUE;
+  return withChannelSource(channel, [&](Engine& e, Source* s) {
+    e.setPaused(s, paused != 0);
+    return true;
+  });
 }
 
 FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* name, int offset, int length, unsigned int mode,
@@ -175,12 +193,6 @@ FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* name, int offset, int length, unsig
   return mod;
 }
 
-namespace {
-bool isModule(const FMUSIC_MODULE* mod) {
-  return isLive(mod) && !mod->isStream;
-}
-}  // namespace
-
 signed char FMUSIC_SetLooping(FMUSIC_MODULE* mod, signed char looping) {
   Lock lock(kq::sound::apiLock());
   if (!isModule(mod)) return FALSE;
@@ -189,33 +201,28 @@ signed char FMUSIC_SetLooping(FMUSIC_MODULE* mod, signed char looping) {
 }
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
-  Lock lock(kq::sound::apiLock());
-  Engine* e = isModule(mod) ? mod->engine : nullptr;
-  if (!e) return FALSE;
-  e->play(mod);
-  return TRUE;
+  return withModuleEngine(mod, [&](Engine& e) {
+    e.play(mod);
+    return true;
+  });
 }
 
 signed char FMUSIC_StopSong(FMUSIC_MODULE* mod) {
-  Lock lock(kq::sound::apiLock());
-  Engine* e = isModule(mod) ? mod->engine : nullptr;
-  if (!e) return FALSE;
-  e->stop(mod);
-  return TRUE;
+  return withModuleEngine(mod, [&](Engine& e) {
+    e.stop(mod);
+    return true;
+  });
 }
 
 signed char FMUSIC_GetPaused(FMUSIC_MODULE* mod) {
-  Lock lock(kq::sound::apiLock());
-  Engine* e = isModule(mod) ? mod->engine : nullptr;
-  return e && e->paused(mod) ? TRUE : FALSE;
+  return withModuleEngine(mod, [&](Engine& e) { return e.paused(mod); });
 }
 
 signed char FMUSIC_SetPaused(FMUSIC_MODULE* mod, signed char pause) {
-  Lock lock(kq::sound::apiLock());
-  Engine* e = isModule(mod) ? mod->engine : nullptr;
-  if (!e) return FALSE;
-  e->setPaused(mod, pause != 0);
-  return TRUE;
+  return withModuleEngine(mod, [&](Engine& e) {
+    e.setPaused(mod, pause != 0);
+    return true;
+  });
 }
 
 signed char FMUSIC_IsFinished(FMUSIC_MODULE* mod) {

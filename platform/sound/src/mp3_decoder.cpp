@@ -55,8 +55,10 @@ class Mp3Decoder final : public Decoder {
   bool open(std::vector<std::uint8_t> bytes, int outRate, std::string* why);
 
  private:
-  // Decodes the next piece of the file at its own rate into m_decoded; false at the end.
-  bool decodeMore(size_t& samples);
+  // Decodes up to `bytes` into `buffer` at the file's own rate; the bytes written. Marks the
+  // input done at its end, where the data turns bad, or where the format changes midway (a file
+  // glued from two: the first one plays).
+  size_t read(void* buffer, size_t bytes);
 
   MemoryFile m_file;
   std::unique_ptr<mpg123_handle, HandleDeleter> m_mh;
@@ -113,65 +115,54 @@ bool Mp3Decoder::open(std::vector<std::uint8_t> bytes, int outRate, std::string*
   return true;
 }
 
-bool Mp3Decoder::decodeMore(size_t& samples) {
-  samples = 0;
-  if (m_inputDone) return false;
+size_t Mp3Decoder::read(void* buffer, size_t bytes) {
+  if (m_inputDone) return 0;
   size_t got = 0;
-  int rc = mpg123_read(m_mh.get(), m_decoded.data(), m_decoded.size() * sizeof(float), &got);
-  // The last call may bring the final bytes along with MPG123_DONE: keep them.
-  samples = got / sizeof(float);
+  const int rc = mpg123_read(m_mh.get(), buffer, bytes, &got);
+  // The last call may bring the final bytes along with MPG123_DONE: they are kept.
   if (rc == MPG123_NEW_FORMAT) {
     long rate = 0;
     int channels = 0, encoding = 0;
     mpg123_getformat(m_mh.get(), &rate, &channels, &encoding);
-    // A file that changes its format midway is two files glued together; play the first.
     if (rate != m_rate || channels != m_channels) m_inputDone = true;
   } else if (rc != MPG123_OK) {
-    // MPG123_DONE, or data that has turned bad: either way the stream ends here.
-    m_inputDone = true;
+    m_inputDone = true;  // MPG123_DONE, or data that has turned bad
   }
-  return samples > 0 || !m_inputDone;
+  return got;
 }
 
 size_t Mp3Decoder::render(float* out, size_t frames, bool& ended) {
+  constexpr size_t kFrameBytes = 2 * sizeof(float);
   size_t done = 0;
   while (done < frames) {
     if (!m_converter) {
-      size_t want = (frames - done) * 2 * sizeof(float);
-      size_t got = 0;
-      int rc = m_inputDone ? MPG123_DONE : mpg123_read(m_mh.get(), out + 2 * done, want, &got);
-      done += got / (2 * sizeof(float));
-      if (rc == MPG123_NEW_FORMAT) {
-        long rate = 0;
-        int channels = 0, encoding = 0;
-        mpg123_getformat(m_mh.get(), &rate, &channels, &encoding);
-        if (rate != m_rate || channels != m_channels) m_inputDone = true;
-      } else if (rc != MPG123_OK) {
-        m_inputDone = true;
-      }
+      done += read(out + 2 * done, (frames - done) * kFrameBytes) / kFrameBytes;
       if (m_inputDone) {
         ended = true;
         break;
       }
       continue;
     }
-    int available = SDL_AudioStreamAvailable(m_converter.get());
-    if (available > 0) {
-      int want = static_cast<int>(std::min<size_t>(frames - done, static_cast<size_t>(available) / 8) * 8);
-      int got = SDL_AudioStreamGet(m_converter.get(), out + 2 * done, want);
-      if (got <= 0) break;
-      done += static_cast<size_t>(got) / 8;
+    const int available = SDL_AudioStreamAvailable(m_converter.get());
+    if (available >= static_cast<int>(kFrameBytes)) {
+      const size_t want = std::min(frames - done, static_cast<size_t>(available) / kFrameBytes);
+      const int got = SDL_AudioStreamGet(m_converter.get(), out + 2 * done, static_cast<int>(want * kFrameBytes));
+      if (got <= 0) {
+        // The converter failed: end here rather than hand back a short render that looks like
+        // more is coming.
+        m_inputDone = true;
+        ended = true;
+        break;
+      }
+      done += static_cast<size_t>(got) / kFrameBytes;
       continue;
     }
     if (m_inputDone) {
       ended = true;
       break;
     }
-    size_t samples = 0;
-    decodeMore(samples);
-    if (samples > 0) {
-      SDL_AudioStreamPut(m_converter.get(), m_decoded.data(), static_cast<int>(samples * sizeof(float)));
-    }
+    if (const size_t got = read(m_decoded.data(), m_decoded.size() * sizeof(float)); got > 0)
+      SDL_AudioStreamPut(m_converter.get(), m_decoded.data(), static_cast<int>(got));
     // Push the converter's held-back tail out once nothing more comes in.
     if (m_inputDone) SDL_AudioStreamFlush(m_converter.get());
   }
