@@ -1,0 +1,42 @@
+#include "buttons.h"
+
+#include "app_state.h"
+#include "main_window.h"
+#include "player.h"
+
+bool stayOnTopIndicator = false;
+
+// The gaps of 3 to 9 pixels between neighbours belong to the window body: a click there
+// drags the window.
+ButtonEntry buttonTable[kButtonCount] = {
+    {113, 355, 136, 384, " previous", previousTrack, nullptr},
+    {140, 361, 166, 389, " play / pause", playPause, nullptr},
+    {172, 364, 199, 395, " stop", stopTrack, nullptr},
+    {206, 367, 234, 397, " next", nextTrack, nullptr},
+    // The credits toggle belongs to the renderer's scene; until it is wired in, the button
+    // is hit-tested and lit but does nothing.
+    {244, 369, 272, 397, " credz", nullptr, nullptr},
+    {282, 369, 310, 397, " stay on top", toggleStayOnTop, nullptr},
+    {318, 366, 345, 396, " minimize", minimizeMainWindow, nullptr},
+    {352, 362, 379, 391, " exit", requestQuit, nullptr},
+};
+
+int hitTestButtons(LPARAM position) {
+  const LONG x = LOWORD(position);
+  const LONG y = HIWORD(position);
+  for (int index = 0; index < kButtonCount; ++index) {
+    const ButtonEntry& button = buttonTable[index];
+    if (button.top <= y && y <= button.bottom && button.left <= x && x <= button.right) {
+      if (button.action) button.action();
+      return index;
+    }
+  }
+  return kNoButton;
+}
+
+void toggleStayOnTop() {
+  toggleTopmost();
+  stayOnTopIndicator = !stayOnTopIndicator;
+}
+
+void requestQuit() { quitRequested = true; }

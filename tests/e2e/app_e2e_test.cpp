@@ -1,0 +1,303 @@
+// The real program on a private X server (tests/support/with-xvfb, 1024 x 768, no window
+// manager): where its window appears and what it covers, dragging it, the ways to end it,
+// and a fatal start-up failure with its message box.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "program_run.h"
+#include "x_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kCaption[] = "KQ DIVU RAZOV VUZE";
+constexpr int kWindowSize = 512;
+// A root colour that nothing the program draws is expected to hit exactly.
+constexpr uint32_t kRootColour = 0xFF00FF;
+constexpr auto kStartTimeout = 30s;
+constexpr auto kExitTimeout = 15s;
+
+struct Rect {
+  int left, top, right, bottom;  // right and bottom exclusive
+  bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+// The outline's rectangles, read from the committed resource file itself.
+std::vector<Rect> outlineRects() {
+  std::ifstream in(KQ_REGION_FILE, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<Rect> rects;
+  for (size_t at = 32; at + 16 <= bytes.size(); at += 16) {
+    int32_t v[4];
+    std::memcpy(v, bytes.data() + at, sizeof v);
+    rects.push_back({v[0], v[1], v[2], v[3]});
+  }
+  return rects;
+}
+
+// The eight buttons' hit rectangles, made exclusive.
+const Rect kButtons[] = {{113, 355, 137, 385}, {140, 361, 167, 390}, {172, 364, 200, 396}, {206, 367, 235, 398},
+                         {244, 369, 273, 398}, {282, 369, 311, 398}, {318, 366, 346, 397}, {352, 362, 380, 392}};
+
+class Outline {
+ public:
+  Outline() : m_rects(outlineRects()) {}
+  bool empty() const { return m_rects.empty(); }
+  bool contains(int x, int y) const {
+    for (const Rect& r : m_rects)
+      if (r.contains(x, y)) return true;
+    return false;
+  }
+  // A point of the window body well inside the outline and away from every button, so
+  // that pressing there starts a drag.
+  std::optional<std::pair<int, int>> bodyPoint() const {
+    constexpr int kMargin = 4;
+    for (int y = 200; y < 340; y += 2)
+      for (int x = 180; x < 340; x += 2) {
+        bool ok = true;
+        for (int dy = -kMargin; dy <= kMargin && ok; ++dy)
+          for (int dx = -kMargin; dx <= kMargin && ok; ++dx) {
+            ok = contains(x + dx, y + dy);
+            for (const Rect& b : kButtons) ok = ok && !b.contains(x + dx, y + dy);
+          }
+        if (ok) return std::pair{x, y};
+      }
+    return std::nullopt;
+  }
+
+ private:
+  std::vector<Rect> m_rects;
+};
+
+std::string xdotool() { return KQ_XDOTOOL; }
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.connected()) << "no X display; run under tests/support/with-xvfb";
+    x.setRootColour(kRootColour);
+    // Away from the window, so that no button's tooltip opens over the screen under test.
+    ASSERT_EQ(runCommand({xdotool(), "mousemove", "0", "0"}, 10s), 0);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    workDir = std::string(KQ_E2E_WORK_ROOT) + "/" + info->name();
+    makeEmptyDirectory(workDir);
+    // The music is opened by relative path from tunes/ beside the working folder.
+    if (std::filesystem::is_directory(KQ_TUNES_DIR))
+      std::filesystem::create_directory_symlink(KQ_TUNES_DIR, workDir + "/tunes");
+  }
+
+  void start(const char* program = KQ_PROGRAM, std::vector<std::string> environment = {}) {
+    environment.push_back("SDL_AUDIODRIVER=dummy");
+    run = std::make_unique<ProgramRun>(program, workDir, environment);
+    ASSERT_TRUE(run->started()) << program;
+  }
+
+  // A fatal start-up failure: the main window is gone by the time the box with the
+  // message shows; the message is on stderr; answering the box ends the program with 5.
+  void expectFatalBox(const std::string& message) {
+    const pid_t pid = run->pid();
+    // The box carries the program's caption too; it is the one that is not the main window.
+    const auto box = x.waitForWindow(
+        [](const TopLevelWindow& w) { return w.name == kCaption && !(w.width == kWindowSize && w.height == kWindowSize); },
+        kStartTimeout);
+    ASSERT_TRUE(box) << "no message box appeared; stderr:\n" << run->standardError();
+    for (const auto& w : x.topLevelWindows())
+      EXPECT_FALSE(w.pid == pid && w.width == kWindowSize && w.height == kWindowSize)
+          << "the main window is destroyed before the box is shown";
+    expectStillRunning(500ms);
+    EXPECT_NE(run->standardError().find(message + "\n"), std::string::npos) << run->standardError();
+
+    focus(box->id);
+    key("Return");
+    expectExit(5);
+    EXPECT_FALSE(x.window(box->id)) << "the box is gone";
+  }
+
+  // The program's 512 x 512 main window, once it is on screen.
+  std::optional<TopLevelWindow> mainWindow() {
+    const pid_t pid = run->pid();
+    auto found = x.waitForWindow(
+        [&](const TopLevelWindow& w) {
+          return w.pid == pid && w.name == kCaption && w.width == kWindowSize && w.height == kWindowSize;
+        },
+        kStartTimeout);
+    if (!found) ADD_FAILURE() << "no main window appeared; stderr:\n" << run->standardError();
+    return found;
+  }
+
+  void focus(unsigned long window) {
+    EXPECT_EQ(runCommand({xdotool(), "windowfocus", "--sync", std::to_string(window)}, 10s), 0);
+  }
+  void key(const std::string& keys) { EXPECT_EQ(runCommand({xdotool(), "key", keys}, 10s), 0); }
+
+  void expectExit(int code) {
+    const auto exit = run->waitForExit(kExitTimeout);
+    ASSERT_TRUE(exit) << "the program did not end";
+    EXPECT_EQ(*exit, code) << "stderr:\n" << run->standardError();
+  }
+
+  // The program must still be running after `wait` (it must not have taken the last input
+  // as a reason to end).
+  void expectStillRunning(std::chrono::milliseconds wait) {
+    std::this_thread::sleep_for(wait);
+    EXPECT_TRUE(run->running()) << "the program ended; stderr:\n" << run->standardError();
+  }
+
+  XSession x;
+  std::string workDir;
+  std::unique_ptr<ProgramRun> run;
+};
+
+TEST_F(ProgramTest, WindowIsCentredAndCutToItsOutline) {
+  const Outline outline;
+  ASSERT_FALSE(outline.empty());
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->x, (x.screenWidth() - kWindowSize) / 2);
+  EXPECT_EQ(w->y, (x.screenHeight() - kWindowSize) / 2);
+  EXPECT_EQ(w->x, 256) << "on a 1024 x 768 screen";
+  EXPECT_EQ(w->y, 128);
+
+  // Shape and first paint may land a moment after the window is mapped.
+  int outsideWrong = 0, insideWrong = 0, inside = 0;
+  Screenshot shot;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  do {
+    std::this_thread::sleep_for(200ms);
+    shot = x.screenshot();
+    ASSERT_FALSE(shot.pixels.empty());
+    outsideWrong = insideWrong = inside = 0;
+    for (int y = 0; y < kWindowSize; ++y)
+      for (int xx = 0; xx < kWindowSize; ++xx) {
+        const bool isRoot = shot.at(w->x + xx, w->y + y) == kRootColour;
+        if (outline.contains(xx, y)) {
+          ++inside;
+          insideWrong += isRoot;
+        } else {
+          outsideWrong += !isRoot;
+        }
+      }
+  } while ((outsideWrong || insideWrong) && std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(outsideWrong, 0) << "pixels outside the outline that are not the root window";
+  EXPECT_EQ(insideWrong, 0) << "pixels of the outline (" << inside << ") that show the root window";
+  if (outsideWrong || insideWrong) shot.writePpm(workDir + "/screen.ppm");
+
+  focus(w->id);
+  key("Shift_L");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, DraggingTheBodyMovesTheWindow) {
+  const auto grip = Outline().bodyPoint();
+  ASSERT_TRUE(grip);
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  const int sx = w->x + grip->first, sy = w->y + grip->second;
+  constexpr int kDx = 60, kDy = 30;
+  const auto s = [](int v) { return std::to_string(v); };
+  EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", s(sx), s(sy), "sleep", "0.3", "mousedown", "1", "sleep",
+                        "0.5", "mousemove", s(sx + kDx / 3), s(sy + kDy / 3), "sleep", "0.2", "mousemove",
+                        s(sx + 2 * kDx / 3), s(sy + 2 * kDy / 3), "sleep", "0.2", "mousemove", s(sx + kDx),
+                        s(sy + kDy), "sleep", "0.5", "mouseup", "1"},
+                       20s),
+            0);
+  std::optional<TopLevelWindow> moved;
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  do {
+    moved = x.window(w->id);
+    if (moved && moved->x == w->x + kDx && moved->y == w->y + kDy) break;
+    std::this_thread::sleep_for(100ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->x, w->x + kDx);
+  EXPECT_EQ(moved->y, w->y + kDy);
+  EXPECT_TRUE(run->running()) << "a drag does not end the program";
+
+  focus(w->id);
+  key("Shift_L");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, ShiftAloneEndsTheProgram) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  focus(w->id);
+  key("Shift_L");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, ArrowKeyEndsTheProgram) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  focus(w->id);
+  key("Up");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, AltAloneAndF10AreNotQuitKeys) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  focus(w->id);
+  key("Alt_L");
+  expectStillRunning(1500ms);
+  key("F10");
+  expectStillRunning(1500ms);
+  key("Down");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, AltF4EndsTheProgram) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  focus(w->id);
+  key("alt+F4");
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, CloseRequestEndsTheProgram) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  x.requestClose(w->id);
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, ExitButtonEndsTheProgram) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  const auto s = [](int v) { return std::to_string(v); };
+  EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", s(w->x + 365), s(w->y + 376), "click", "1"}, 10s), 0);
+  expectExit(0);
+}
+
+TEST_F(ProgramTest, MissingOutlineIsFatal) {
+  start(KQ_PROGRAM_NO_REGION);
+  expectFatalBox("Error loading IDR_REGION");
+}
+
+TEST_F(ProgramTest, MissingTunesAreFatal) {
+  std::filesystem::remove(workDir + "/tunes");
+  start();
+  expectFatalBox("AudioInit failed!");
+}
+
+TEST_F(ProgramTest, NoRenderingDeviceIsFatal) {
+  // A driver that offers no OpenGL 3.3 core context leaves the device layer nothing to run on.
+  start(KQ_PROGRAM, {"MESA_GL_VERSION_OVERRIDE=3.1"});
+  expectFatalBox("Error creating device\n");
+}
+
+}  // namespace

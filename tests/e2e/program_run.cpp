@@ -1,0 +1,100 @@
+#include "program_run.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (auto& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// Waits for `pid` until `timeout`; the decoded status, or nullopt if it is still running.
+std::optional<int> reap(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    if (done < 0) return -1000;  // not our child any more: nothing to wait for
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+}  // namespace
+
+ProgramRun::ProgramRun(const std::string& program, const std::string& workingDirectory,
+                       const std::vector<std::string>& extraEnvironment)
+    : m_directory(workingDirectory) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<std::string> arguments{program};
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+  const std::string out = workingDirectory + "/stdout.txt";
+  const std::string err = workingDirectory + "/stderr.txt";
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  auto argv = pointers(arguments);
+  auto envp = pointers(environment);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) m_pid = pid;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+ProgramRun::~ProgramRun() {
+  if (m_pid > 0 && !m_exit) {
+    kill(m_pid, SIGKILL);
+    reap(m_pid, std::chrono::seconds(5));
+  }
+}
+
+bool ProgramRun::running() { return m_pid > 0 && !waitForExit(std::chrono::milliseconds(0)); }
+
+std::optional<int> ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
+  if (m_exit || m_pid <= 0) return m_exit;
+  m_exit = reap(m_pid, timeout);
+  return m_exit;
+}
+
+std::string ProgramRun::standardError() const {
+  std::ifstream in(m_directory + "/stderr.txt", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::optional<int> runCommand(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout) {
+  std::vector<std::string> args = arguments;
+  auto argv = pointers(args);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
+  const auto code = reap(pid, timeout);
+  if (!code) {
+    kill(pid, SIGKILL);
+    reap(pid, std::chrono::seconds(5));
+  }
+  return code;
+}
+
+void makeEmptyDirectory(const std::string& path) {
+  std::filesystem::remove_all(path);
+  std::filesystem::create_directories(path);
+}

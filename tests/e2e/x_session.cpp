@@ -1,0 +1,155 @@
+#include "x_session.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+std::string textProperty(Display* display, Window window, Atom property, Atom type) {
+  Atom actualType;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::string text;
+  if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &after,
+                         &data) == Success &&
+      data) {
+    if (actualType == type && format == 8) text.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+  }
+  return text;
+}
+
+pid_t pidProperty(Display* display, Window window) {
+  Atom actualType;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  pid_t pid = 0;
+  const Atom property = XInternAtom(display, "_NET_WM_PID", False);
+  if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &actualType, &format, &count, &after,
+                         &data) == Success &&
+      data) {
+    if (actualType == XA_CARDINAL && format == 32 && count == 1) pid = static_cast<pid_t>(*reinterpret_cast<long*>(data));
+    XFree(data);
+  }
+  return pid;
+}
+
+}  // namespace
+
+bool Screenshot::writePpm(const std::string& path) const {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  std::fprintf(file, "P6\n%d %d\n255\n", width, height);
+  for (const uint32_t p : pixels) {
+    const unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                                  static_cast<unsigned char>(p)};
+    std::fwrite(rgb, 1, 3, file);
+  }
+  return std::fclose(file) == 0;
+}
+
+XSession::XSession() : m_display(XOpenDisplay(nullptr)) {}
+
+XSession::~XSession() {
+  if (m_display) XCloseDisplay(m_display);
+}
+
+int XSession::screenWidth() const { return DisplayWidth(m_display, DefaultScreen(m_display)); }
+int XSession::screenHeight() const { return DisplayHeight(m_display, DefaultScreen(m_display)); }
+
+void XSession::setRootColour(uint32_t rgb) {
+  const Window root = DefaultRootWindow(m_display);
+  XColor colour{};
+  colour.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+  colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+  colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+  XAllocColor(m_display, DefaultColormap(m_display, DefaultScreen(m_display)), &colour);
+  XSetWindowBackground(m_display, root, colour.pixel);
+  XClearWindow(m_display, root);
+  XSync(m_display, False);
+}
+
+std::vector<TopLevelWindow> XSession::topLevelWindows() {
+  std::vector<TopLevelWindow> found;
+  Window rootReturn, parent;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(m_display, DefaultRootWindow(m_display), &rootReturn, &parent, &children, &count)) return found;
+  const Atom netName = XInternAtom(m_display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
+    TopLevelWindow w;
+    w.id = children[i];
+    w.name = textProperty(m_display, children[i], netName, utf8);
+    if (w.name.empty()) w.name = textProperty(m_display, children[i], XA_WM_NAME, XA_STRING);
+    w.pid = pidProperty(m_display, children[i]);
+    w.x = attributes.x;
+    w.y = attributes.y;
+    w.width = attributes.width;
+    w.height = attributes.height;
+    found.push_back(std::move(w));
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+std::optional<TopLevelWindow> XSession::waitForWindow(const std::function<bool(const TopLevelWindow&)>& match,
+                                                      std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    for (const auto& w : topLevelWindows())
+      if (match(w)) return w;
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+std::optional<TopLevelWindow> XSession::window(unsigned long id) {
+  for (const auto& w : topLevelWindows())
+    if (w.id == id) return w;
+  return std::nullopt;
+}
+
+Screenshot XSession::screenshot() {
+  Screenshot shot;
+  shot.width = screenWidth();
+  shot.height = screenHeight();
+  XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), 0, 0, static_cast<unsigned>(shot.width),
+                            static_cast<unsigned>(shot.height), AllPlanes, ZPixmap);
+  if (!image) return Screenshot{};
+  shot.pixels.resize(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height));
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      const unsigned long p = XGetPixel(image, x, y);
+      // Xvfb's 24-bit TrueColor visual: red, green, blue masks in the usual places.
+      const uint32_t r = static_cast<uint32_t>((p & image->red_mask) >> 16);
+      const uint32_t g = static_cast<uint32_t>((p & image->green_mask) >> 8);
+      const uint32_t b = static_cast<uint32_t>(p & image->blue_mask);
+      shot.pixels[static_cast<size_t>(y) * static_cast<size_t>(shot.width) + static_cast<size_t>(x)] =
+          (r << 16) | (g << 8) | b;
+    }
+  XDestroyImage(image);
+  return shot;
+}
+
+void XSession::requestClose(unsigned long id) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = id;
+  event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(m_display, id, False, NoEventMask, &event);
+  XSync(m_display, False);
+}

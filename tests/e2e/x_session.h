@@ -1,0 +1,55 @@
+// What the end-to-end tests need of the X server directly: finding the program's top-level
+// windows, their geometry, the screen's pixels, the root's colour and close requests.
+// Input goes through xdotool.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TopLevelWindow {
+  unsigned long id = 0;
+  std::string name;
+  pid_t pid = 0;  // 0 when the window does not say
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Pixels as 0xRRGGBB, row by row.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+  bool writePpm(const std::string& path) const;
+};
+
+class XSession {
+ public:
+  XSession();  // connects to $DISPLAY
+  ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  bool connected() const { return m_display != nullptr; }
+  int screenWidth() const;
+  int screenHeight() const;
+
+  // Paints the root window (the background of everything) in one colour.
+  void setRootColour(uint32_t rgb);
+  // The viewable top-level windows, in stacking order.
+  std::vector<TopLevelWindow> topLevelWindows();
+  // Polls until a viewable top-level window satisfies `match`, or `timeout` passes.
+  std::optional<TopLevelWindow> waitForWindow(const std::function<bool(const TopLevelWindow&)>& match,
+                                              std::chrono::milliseconds timeout);
+  std::optional<TopLevelWindow> window(unsigned long id);
+  Screenshot screenshot();
+  // Sends WM_DELETE_WINDOW, as a window manager does for the close button.
+  void requestClose(unsigned long id);
+
+ private:
+  struct _XDisplay* m_display = nullptr;
+};
