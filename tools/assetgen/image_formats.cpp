@@ -61,7 +61,7 @@ std::vector<uint8_t> encodeTga32(const Canvas& picture) {
     out.u8(0);  // no image ID
     out.u8(0);  // no colour map
     out.u8(2);  // uncompressed true colour
-    for (int i = 0; i < 5; ++i) out.u8(0);  // colour map specification
+    for (int i = 0; i < 5; ++i) out.u8(0);  // colour map: first entry, length, entry size
     out.u16(0);
     out.u16(0);
     out.u16(static_cast<uint16_t>(w));
