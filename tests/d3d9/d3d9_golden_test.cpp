@@ -76,6 +76,16 @@ class HalDevice : public ::testing::Test {
     window = CreateWindowExA(0, "d3d9 golden", "d3d9", WS_POPUP | WS_VISIBLE, 0, 0, kSize, kSize, nullptr, nullptr,
                              nullptr, nullptr);
     ASSERT_NE(window, nullptr);
+    // Shaped like the program's window, with a cut-out bottom-left quarter: the shape limits
+    // what the screen shows, never what the device draws or reads back.
+    struct {
+      RGNDATAHEADER header;
+      RECT rects[2];
+    } shape{{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 2, sizeof(RECT) * 2, {0, 0, kSize, kSize}},
+            {{0, 0, kSize, kSize / 2}, {kSize / 4, kSize / 2, kSize, kSize}}};
+    HRGN region = ExtCreateRegion(nullptr, sizeof shape, reinterpret_cast<const RGNDATA*>(&shape));
+    ASSERT_NE(region, nullptr);
+    SetWindowRgn(window, region, FALSE);
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
     D3DDISPLAYMODE mode{};
