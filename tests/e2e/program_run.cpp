@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,8 +43,16 @@ std::optional<int> reap(pid_t pid, std::chrono::milliseconds timeout) {
 ProgramRun::ProgramRun(const std::string& program, const std::string& workingDirectory,
                        const std::vector<std::string>& extraEnvironment)
     : m_directory(workingDirectory) {
+  // An extra setting replaces an inherited one of the same name: the program would read
+  // whichever comes first, and the test must not depend on the caller's environment.
+  auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
   std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const bool overridden = std::any_of(extraEnvironment.begin(), extraEnvironment.end(),
+                                        [&](const std::string& extra) { return nameOf(extra) == nameOf(entry); });
+    if (!overridden) environment.push_back(entry);
+  }
   environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
   std::vector<std::string> arguments{program};
 

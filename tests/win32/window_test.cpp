@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "region_bytes.h"
@@ -32,10 +33,16 @@ struct Seen {
 };
 std::vector<Seen> g_seen;
 int g_dragsLeft = 0;  // clicks that start a caption drag
+UINT g_destroyOn = 0;  // a message on which the procedure destroys its window
+HWND g_destroyTarget = nullptr;  // ... or this one instead
 constexpr UINT kAnswerMessage = WM_USER + 50;
 
 LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   g_seen.push_back({window, message, wParam, lParam});
+  if (g_destroyOn && message == g_destroyOn) {
+    g_destroyOn = 0;
+    DestroyWindow(g_destroyTarget ? std::exchange(g_destroyTarget, nullptr) : window);
+  }
   switch (message) {
     case WM_CLOSE:
       return 0;  // noted only, as the program does
@@ -67,8 +74,10 @@ size_t indexOf(UINT message, WPARAM wParam) {
   return SIZE_MAX;
 }
 
-// Runs the program's kind of loop (translate and dispatch) until done or the timeout.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+// Runs the program's kind of loop (translate and dispatch) until done or the timeout. The
+// timeout is generous: a loaded machine may take seconds to start xdotool, and success
+// returns at once.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < end) {
     MSG msg;
@@ -123,6 +132,8 @@ class WindowTest : public testing::Test {
   void SetUp() override {
     g_seen.clear();
     g_dragsLeft = 0;
+    g_destroyOn = 0;
+    g_destroyTarget = nullptr;
   }
   void TearDown() override {
     for (HWND w : m_windows)
@@ -204,6 +215,60 @@ TEST_F(WindowTest, ClassAndWindowLifecycle) {
   EXPECT_EQ(CreateWindowExA(0, "KQ Lifecycle", "", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr),
             nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+}
+
+// Whatever a call was doing to a window stops once the window's procedure destroys it:
+// the dead window gets no further message and its SDL window is not touched again.
+TEST_F(WindowTest, ProcedureDestroyingItsWindowEndsTheCall) {
+  auto nothingAfterDestruction = [](HWND window) {
+    bool destroyed = false;
+    for (const Seen& s : g_seen) {
+      if (s.hwnd != window) continue;
+      if (destroyed) return false;
+      destroyed = s.message == WM_NCDESTROY;
+    }
+    return destroyed;
+  };
+
+  for (UINT creating : {WM_NCCREATE, WM_CREATE}) {
+    g_seen.clear();
+    g_destroyOn = creating;
+    EXPECT_EQ(create(0, 0, 64, 64), nullptr) << creating;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    ASSERT_FALSE(g_seen.empty());
+    EXPECT_TRUE(nothingAfterDestruction(g_seen.front().hwnd)) << creating;
+  }
+
+  HWND moved = create(0, 0, 64, 64);
+  ASSERT_NE(moved, nullptr);
+  g_seen.clear();
+  g_destroyOn = WM_MOVE;
+  EXPECT_FALSE(SetWindowPos(moved, nullptr, 20, 30, 100, 80, SWP_NOZORDER));
+  EXPECT_FALSE(IsWindow(moved));
+  EXPECT_TRUE(nothingAfterDestruction(moved));
+
+  HWND minimised = create(0, 0, 64, 64);
+  ASSERT_NE(minimised, nullptr);
+  g_seen.clear();
+  g_destroyOn = WM_SHOWWINDOW;
+  EXPECT_FALSE(ShowWindow(minimised, SW_MINIMIZE));
+  EXPECT_FALSE(IsWindow(minimised));
+  EXPECT_TRUE(nothingAfterDestruction(minimised));
+
+  // The window losing the focus destroys the one about to get it.
+  HWND first = create(0, 0, 64, 64);
+  HWND second = create(100, 0, 64, 64);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  SetFocus(first);
+  g_seen.clear();
+  g_destroyOn = WM_KILLFOCUS;
+  g_destroyTarget = second;
+  SetFocus(second);
+  EXPECT_TRUE(IsWindow(first));
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_TRUE(nothingAfterDestruction(second));
+  EXPECT_EQ(GetFocus(), nullptr);
 }
 
 TEST_F(WindowTest, PeekMessageTakesAtMostOne) {
@@ -404,7 +469,7 @@ TEST_F(WindowTest, CaptionDragFollowsTheMouse) {
     xdotool("mousemove 400 300 mousedown 1 sleep 0.3 mousemove 430 330 sleep 0.1 mousemove 460 350 "
             "sleep 0.3 mouseup 1");
   });
-  const bool dragged = pumpUntil([] { return seen(WM_NCLBUTTONDOWN).has_value(); }, 5000);
+  const bool dragged = pumpUntil([] { return seen(WM_NCLBUTTONDOWN).has_value(); }, 15000);
   user.join();
   ASSERT_TRUE(dragged);
   GetWindowRect(window, &rect);

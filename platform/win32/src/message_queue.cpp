@@ -284,13 +284,7 @@ LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG msg{};
-  msg.hwnd = handle;
-  msg.message = message;
-  msg.wParam = wParam;
-  msg.lParam = lParam;
-  msg.time = timeGetTime();
-  msg.pt = lastCursorPos();
+  const MSG msg = makeMessage(handle, message, wParam, lParam, lastCursorPos());
   if (!handle) {
     postToQueue(*currentQueue(), msg);
     return TRUE;

@@ -82,6 +82,14 @@ void releaseWindow(const std::shared_ptr<Window>& window) {
   window->sdl.reset();
 }
 
+// A procedure may destroy its window from any message it is sent; whatever the caller was
+// doing to the window then stops, and its SDL window is gone.
+bool destroyedMeanwhile(const Window& window) {
+  if (!window.destroying) return false;
+  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return true;
+}
+
 std::shared_ptr<Window> liveWindowOrFail(HWND handle) {
   auto window = findWindow(handle);
   if (!window) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -305,16 +313,20 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
 
   if (!callWindowProc(window, WM_NCCREATE, 0, createParam)) {
-    callWindowProc(window, WM_NCDESTROY, 0, 0);
-    releaseWindow(window);
+    if (!window->destroying) {
+      callWindowProc(window, WM_NCDESTROY, 0, 0);
+      releaseWindow(window);
+    }
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (destroyedMeanwhile(*window)) return nullptr;
   if (callWindowProc(window, WM_CREATE, 0, createParam) == -1) {
     DestroyWindow(window->handle);
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (destroyedMeanwhile(*window)) return nullptr;
   if (style & WS_VISIBLE) ShowWindow(window->handle, SW_SHOW);
   return window->handle;
 }
@@ -341,11 +353,10 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   auto window = liveWindowOrFail(handle);
   if (!window) return FALSE;
   const BOOL wasVisible = window->visible ? TRUE : FALSE;
-  SDL_Window* sdl = window->sdl.get();
   switch (command) {
     case SW_HIDE:
       if (window->visible) {
-        SDL_HideWindow(sdl);
+        SDL_HideWindow(window->sdl.get());
         window->visible = false;
         callWindowProc(window, WM_SHOWWINDOW, FALSE, 0);
       }
@@ -360,13 +371,14 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
           window->hiddenForIconic = false;
           showSdl(*window);
         }
-        SDL_RestoreWindow(sdl);
+        SDL_RestoreWindow(window->sdl.get());
         window->needsPaint = true;
       }
       if (!window->visible) {
         window->visible = true;
         window->needsPaint = true;
         callWindowProc(window, WM_SHOWWINDOW, TRUE, 0);
+        if (destroyedMeanwhile(*window)) return wasVisible;
         if (!window->hiddenForIconic) showSdl(*window);
       }
       break;
@@ -374,9 +386,11 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
       if (!window->visible) {
         window->visible = true;
         callWindowProc(window, WM_SHOWWINDOW, TRUE, 0);
+        if (destroyedMeanwhile(*window)) return wasVisible;
         showSdl(*window);
       }
       if (!window->iconic) {
+        SDL_Window* sdl = window->sdl.get();
         window->iconic = true;
         SDL_MinimizeWindow(sdl);
         // Iconifying is the window manager's job; without one the window would stay on
@@ -420,6 +434,7 @@ HWND WINAPI SetFocus(HWND handle) {
   }
   g_focus = handle;
   if (auto old = findWindow(previous)) callWindowProc(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(handle), 0);
+  if (destroyedMeanwhile(*window)) return previous;
   callWindowProc(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
   return previous;
 }
@@ -464,6 +479,7 @@ BOOL WINAPI SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, in
     const POINT before = windowScreenOrigin(*window);
     moveWindowTo(*window, x, y);
     if (before.x != x || before.y != y) callWindowProc(window, WM_MOVE, 0, MAKELPARAM(x, y));
+    if (destroyedMeanwhile(*window)) return FALSE;
   }
   if (!(flags & SWP_NOSIZE) && cx > 0 && cy > 0) {
     int w = 0, h = 0;
@@ -471,6 +487,7 @@ BOOL WINAPI SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, in
     if (w != cx || h != cy) {
       SDL_SetWindowSize(sdl, cx, cy);
       callWindowProc(window, WM_SIZE, 0, MAKELPARAM(cx, cy));
+      if (destroyedMeanwhile(*window)) return FALSE;
     }
   }
   if (flags & SWP_SHOWWINDOW) ShowWindow(handle, SW_SHOW);

@@ -43,7 +43,8 @@ struct Window {
   bool destroying = false;
 };
 
-// The live window behind a handle, or null (dead, destroying or never created).
+// The window behind a handle, or null once it is destroyed or if it never existed. A window
+// whose destruction is under way (`destroying`) is still found.
 std::shared_ptr<Window> findWindow(HWND handle);
 std::shared_ptr<Window> findWindowBySdlId(uint32_t sdlId);
 std::vector<std::shared_ptr<Window>> allWindows();
