@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "x_close_request.h"
+
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
@@ -142,14 +144,4 @@ Screenshot XSession::screenshot() {
   return shot;
 }
 
-void XSession::requestClose(unsigned long id) {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = id;
-  event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(m_display, id, False, NoEventMask, &event);
-  XSync(m_display, False);
-}
+void XSession::requestClose(unsigned long id) { sendCloseRequest(m_display, id); }

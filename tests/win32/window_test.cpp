@@ -11,6 +11,8 @@
 
 #include <win32_layer.h>
 
+#include "x_close_request.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -431,15 +433,7 @@ TEST_F(WindowTest, CloseRequestFromTheDisplayBecomesWmClose) {
   HWND window = createShown();
   ASSERT_NE(window, nullptr);
   const ::Window target = xWindowOf(window);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = target;
-  event.xclient.message_type = XInternAtom(s_display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(s_display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(s_display, target, False, NoEventMask, &event);
-  XFlush(s_display);
+  sendCloseRequest(s_display, target);
   g_seen.clear();
   ASSERT_TRUE(pumpUntil([] { return seen(WM_CLOSE).has_value(); }));
   EXPECT_EQ(seen(WM_CLOSE)->hwnd, window);
