@@ -21,7 +21,7 @@ std::optional<FvfLayout> fvfLayout(DWORD fvf) {
     case D3DFVF_XYZW: layout.positionSize = 16; break;
     case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
       layout.positionSize = 12;
-      layout.weightCount = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2;
+      layout.weightCount = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZRHW) / 2;
       break;
     default: return std::nullopt;
   }
