@@ -35,11 +35,12 @@ Song letItSnow() {
     const Part bass = part(Inst::UprightBass, 0.8f, 0.05f, 0.05f, 0.75f, 0.9);
     const Part celesta = part(Inst::Celesta, 0.75f, 0.3f, 0.4f, 0.9f);
     const Part clarinet = part(Inst::Clarinet, 0.75f, 0.0f, 0.3f, 1.0f, 0.9);
-    auto rhythm = [&](double at, int bars) {
-        a.drums(part(Inst::Ride, 0.55f, 0.4f, 0.1f, 0.45f), at, bars, 4, "x.x.xxx.x.xxx.x.");
-        a.drums(part(Inst::BrushSwish, 0.6f, -0.2f, 0.1f, 0.7f), at, bars, 4, "x...x...x...x...");
-        a.drums(part(Inst::BrushTap, 0.6f, 0.1f, 0.1f, 0.6f), at, bars, 4, "....x.......x...");
-        a.drums(part(Inst::Kick, 0.4f, 0.0f, 0.02f, 0.5f), at, bars, 4, "x.......x.......");
+    // `level` < 1: the brushes alone, softer (the intro and the second bridge).
+    auto rhythm = [&](double at, int bars, float level = 1.0f) {
+        a.drums(part(Inst::Ride, 0.55f, 0.4f, 0.1f, 0.45f * level), at, bars, 4, "x.x.xxx.x.xxx.x.");
+        a.drums(part(Inst::BrushSwish, 0.6f, -0.2f, 0.1f, 0.7f * level), at, bars, 4, "x...x...x...x...");
+        a.drums(part(Inst::BrushTap, 0.6f, 0.1f, 0.1f, 0.6f * level), at, bars, 4, "....x.......x...");
+        if (level >= 1.0f) a.drums(part(Inst::Kick, 0.4f, 0.0f, 0.02f, 0.5f), at, bars, 4, "x.......x.......");
     };
     auto comp = [&](const std::vector<Chord>& chords) {
         // Charleston comping: on one and on the and of two, rootless voicings.
@@ -53,9 +54,11 @@ Song letItSnow() {
 
     // Intro: celesta alone over bass and brushes, a turnaround twice.
     const auto intro = parseChords("Cm7:2 F7:2 Dm7:2 G7:2 Cm7:2 F7:2 Bb6:2 F7:2", introAt);
-    arpeggio(a, part(Inst::Celesta, 0.6f, 0.35f, 0.45f, 0.65f), intro, 70, 86, 4, 0.5, {3, 2, 1, 0}, 1.5);
-    bassLine(a, bass, intro, 34, BassStyle::Walking, 4);
-    rhythm(introAt, 4);
+    arpeggio(a, part(Inst::Celesta, 0.6f, 0.35f, 0.45f, 0.5f), intro, 70, 86, 4, 0.5, {3, 2, 1, 0}, 1.5);
+    Part softBass = bass;
+    softBass.gain *= 0.6f;
+    bassLine(a, softBass, intro, 34, BassStyle::Walking, 4);
+    rhythm(introAt, 4, 0.6f);
 
     // Head: clarinet with the celesta an octave up.
     const double aAt[3] = {headAt, headAt + 32, headAt + 96};
@@ -79,22 +82,23 @@ Song letItSnow() {
     }
     rhythm(headAt, 32);
 
-    // Second time through from the bridge: celesta leads, vibes and strings underneath.
+    // Second time through from the bridge, hushed: celesta leads, vibes and strings underneath,
+    // the piano laid out and the bass played softly; the band comes back for the last A.
     {
         const auto mel = parseMelody(kSnowB, secondAt);
         const auto chords = parseChords(kSnowBChords, secondAt);
-        a.melody(celesta, mel, 12);
-        a.melody(part(Inst::Vibes, 0.55f, -0.3f, 0.35f, 0.5f), harmonyBelow(mel, chords));
-        padChords(a, part(Inst::Strings, 0.5f, 0.0f, 0.4f, 0.3f), chords, 55, 70, 3, 0.7f);
-        comp(chords);
-        bassLine(a, bass, chords, 34, BassStyle::Walking, 4);
+        a.melody(part(Inst::Celesta, 0.65f, 0.3f, 0.4f, 0.6f), mel, 12);
+        a.melody(part(Inst::Vibes, 0.5f, -0.4f, 0.35f, 0.35f), harmonyBelow(mel, chords));
+        padChords(a, part(Inst::Strings, 0.45f, 0.0f, 0.4f, 0.2f), chords, 55, 70, 3, 0.9f);
+        bassLine(a, softBass, chords, 34, BassStyle::Walking, 4);
         const auto mel2 = parseMelody(kSnowA2, secondAt + 32);
         const auto chords2 = parseChords(kSnowA2Chords, secondAt + 32);
         a.melody(celesta, std::vector<Note>(mel2.begin(), mel2.end()), 12);
         a.melody(clarinet, harmonyBelow(mel2, chords2));
         comp(chords2);
         bassLine(a, bass, chords2, 34, BassStyle::Walking, 4);
-        rhythm(secondAt, 16);
+        rhythm(secondAt, 8, 0.6f);
+        rhythm(secondAt + 32, 8);
     }
     // Tag: the last phrase again, slowing to a ringing B flat 6/9.
     const auto tagChords = parseChords("Cm7:2 F7:2 Dm7:2 G7:2 Cm7:2 F7:2 Bb6:8", tagAt);
