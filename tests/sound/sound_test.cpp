@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -73,7 +75,46 @@ signed char recordEnd(FSOUND_STREAM*, void* buff, int len, void* user) {
   return TRUE;
 }
 
+// Closing while sound plays: the capture ends on a whole device buffer of exact silence, reached
+// by a ramp from the tone that played up to the close rather than by a cut.
+void expectEndsInSilence(const std::vector<std::int16_t>& s) {
+  const size_t n = s.size() / 2;
+  ASSERT_GT(n, 8192u);
+  for (size_t f = n - 512; f < n; ++f) {
+    ASSERT_EQ(s[2 * f], 0) << "frame " << f << " of " << n;
+    ASSERT_EQ(s[2 * f + 1], 0) << "frame " << f << " of " << n;
+  }
+  EXPECT_GT(rms(s, n - 8192, n - 4096), 3000.0) << "nothing played up to the close";
+  EXPECT_LT(maxJump(s, n - 8192, n), kClickThreshold);
+}
+
 }  // namespace
+
+// The fatal error routine closes the sound system with its handles still open and ends the
+// process at once; a child process plays that part.
+TEST(SoundShutdown, FatalPathEndsInSilence) {
+  TempDir dir;
+  ASSERT_TRUE(makeMp3(dir.file("tone.mp3"), kRate, 2, 3.0, "sine 440"));
+  ASSERT_TRUE(writeFile(dir.file("song.it"), shortModule(32)));
+  const std::string out = dir.file("fatal.raw");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    DiskCapture capture(out);
+    if (!FSOUND_Init(kRate, 32, FSOUND_INIT_GLOBALFOCUS)) ::_exit(1);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(dir.file("tone.mp3").c_str(), 0, 0, 0);
+    FMUSIC_MODULE* module = FMUSIC_LoadSongEx(dir.file("song.it").c_str(), 0, 0, 0, nullptr, 0);
+    if (!stream || !module || FSOUND_Stream_Play(0, stream) != 0 || !FMUSIC_PlaySong(module)) ::_exit(2);
+    if (!capture.advance(kRate / 2)) ::_exit(3);
+    FSOUND_Close();
+    ::_exit(5);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 5);
+  expectEndsInSilence(DiskCapture(out).samples());
+}
 
 TEST(SoundInit, FailsWithoutAUsableDevice) {
   ::setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -392,6 +433,22 @@ TEST_F(SoundTest, CallsRacingTheAudioThreadsStayConsistent) {
   EXPECT_TRUE(FSOUND_Stream_Close(p.other[0]));
   EXPECT_TRUE(FSOUND_Stream_Close(p.other[1]));
   EXPECT_TRUE(FMUSIC_FreeSong(m));
+}
+
+// The orderly shutdown: close while a stream and a module play, then release the handles.
+TEST_F(SoundTest, ShutdownFadesToSilenceBeforeTheDeviceCloses) {
+  FSOUND_STREAM* s = FSOUND_Stream_Open(dir->file("tone440.mp3").c_str(), 0, 0, 0);
+  FMUSIC_MODULE* m = FMUSIC_LoadSongEx(dir->file("song.it").c_str(), 0, 0, 0, nullptr, 0);
+  ASSERT_TRUE(s && m);
+  ASSERT_EQ(FSOUND_Stream_Play(0, s), 0);
+  ASSERT_TRUE(FMUSIC_PlaySong(m));
+  ASSERT_TRUE(capture->advance(kRate / 2));
+  FSOUND_Close();
+  const size_t closedAt = capture->frames();
+  EXPECT_TRUE(FSOUND_Stream_Close(s));
+  EXPECT_TRUE(FMUSIC_FreeSong(m));
+  EXPECT_EQ(capture->frames(), closedAt) << "the device kept writing after the close";
+  expectEndsInSilence(capture->samples());
 }
 
 TEST_F(SoundTest, HandlesOutliveClose) {

@@ -1,6 +1,7 @@
 #include "arrangement.h"
 #include "instruments.h"
 #include "it_writer.h"
+#include "loudness.h"
 #include "score.h"
 #include "tunegen.h"
 #include "tunes.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -166,6 +168,52 @@ TEST(Tunegen, ModuleLoadsAndPlaysToItsEnd) {
     EXPECT_GT(peak, 0.2f);
     EXPECT_GT(10 * std::log10(sum / (2.0 * frames)), -30.0);
     EXPECT_LT(10 * std::log10(lastSecondSum / (2.0 * 44100) + 1e-20), -40.0);  // faded out at the end
+}
+
+tune::Stereo split(const std::vector<float>& interleaved) {
+    tune::Stereo s;
+    for (size_t i = 0; i + 1 < interleaved.size(); i += 2) {
+        s.left.push_back(interleaved[i]);
+        s.right.push_back(interleaved[i + 1]);
+    }
+    return s;
+}
+
+// The module as the program plays it: libopenmpt's float render, stopping at the song's end.
+tune::Stereo renderModule(const std::vector<uint8_t>& bytes) {
+    const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
+    std::unique_ptr<openmpt_module, void (*)(openmpt_module*)> mod(
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, ctls),
+        openmpt_module_destroy);
+    std::vector<float> all, buf(2 * 4096);
+    while (mod) {
+        const size_t n = openmpt_module_read_interleaved_float_stereo(mod.get(), 44100, 4096, buf.data());
+        if (n == 0) break;
+        all.insert(all.end(), buf.begin(), buf.begin() + static_cast<long>(2 * n));
+    }
+    return split(all);
+}
+
+// The disk as a listener's meter reads it, from the files as written: every tune at the same
+// loudness, none of them flat, and no MP3 whose decoded waveform comes near full scale.
+TEST(Tunegen, EveryTuneAtTheDisksLoudnessWithRangeAndHeadroom) {
+    TempDir dir;
+    const tune::GenerateResult result = tune::generateTunes({dir.path.string(), {}});
+    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_EQ(result.tunes.size(), 11u);
+    for (const tune::GeneratedTune& t : result.tunes) {
+        const bool module = t.number == tune::kModuleTrack;
+        const tune::Stereo audio = module ? renderModule(readFile(t.path)) : split(decodeMp3(t.path).samples);
+        ASSERT_GT(audio.left.size(), 44100u * 30) << t.path;
+        const tune::Loudness l = tune::measureLoudness(audio, 44100);
+        std::printf("track %2d  %6.1f LUFS  %4.1f LU  %5.2f dBTP\n", t.number, l.integrated, l.range, l.truePeak);
+        EXPECT_NEAR(l.integrated, -14.0, 1.0) << t.path;
+        EXPECT_GE(l.range, 3.0) << t.path;
+        if (!module) {
+            EXPECT_LE(l.truePeak, -1.0) << t.path;
+        }
+    }
 }
 
 // Composing finds each tune's end by rendering its closing notes: do it once for all tests.

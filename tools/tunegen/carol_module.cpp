@@ -81,24 +81,30 @@ void effectOnly(itw::Pattern& p, int row, int ch, char fx, int param) {
 // MIDI keys (= IT notes) for G minor.
 constexpr int G2 = 43, F2 = 41, Eb2 = 39, D2 = 38;
 constexpr int G3 = 55, Bb3 = 58, A3 = 57, D4 = 62, F3 = 53, C4 = 60, Eb3 = 51, D3 = 50, Fs3 = 54;
-constexpr int G4 = 67, A4 = 69, Bb4 = 70, C5 = 72, D5 = 74;
+constexpr int Fs4 = 66, G4 = 67, A4 = 69, Bb4 = 70, C5 = 72, D5 = 74;
 
 struct BarHarmony {
     int bass;
     int pad[3];
-    int top;  // chord tone on which the motif sequence starts
+    // The motif over this chord: its top, the step below and the note it falls to, all in G
+    // minor with the raised F sharp over D, so no step clashes with the held chord.
+    int top, step, fall;
 };
 // The four-bar cycle under the ostinato: G minor, F, E flat, D.
-const BarHarmony kCycle[4] = {
-    {G2, {G3, Bb3, D4}, D5}, {F2, {F3, A3, C4}, C5}, {Eb2, {Eb3, G3, Bb3}, Bb4}, {D2, {D3, Fs3, A3}, A4}};
+const BarHarmony kCycle[4] = {{G2, {G3, Bb3, D4}, D5, C5, Bb4},
+                              {F2, {F3, A3, C4}, C5, Bb4, A4},
+                              {Eb2, {Eb3, G3, Bb3}, Bb4, A4, G4},
+                              {D2, {D3, Fs3, A3}, A4, G4, Fs4}};
 
-// The motif (long-short-short-long: rows 0, 2, 3, 4) starting from `top`, shaped as the ostinato.
-void motif(itw::Pattern& p, int bar, int ch, int ins, int top, int vol, int drop) {
+// The motif (long-short-short-long: rows 0, 2, 3, 4) over the bar's chord, shaped as the
+// ostinato, `octave` semitones from where the table has it.
+void motif(itw::Pattern& p, int bar, int ch, int ins, int vol, int octave = 0) {
+    const BarHarmony& h = kCycle[bar % 4];
     const int row = bar * kRowsPerBar;
-    put(p, row, ch, top, ins, vol);
-    put(p, row + 2, ch, top - 1 - (top % 12 == 2 || top % 12 == 7 ? 1 : 0), ins, vol - 6);
-    put(p, row + 3, ch, top, ins, vol - 4);
-    put(p, row + 4, ch, top - drop, ins, vol - 2);
+    put(p, row, ch, h.top + octave, ins, vol);
+    put(p, row + 2, ch, h.step + octave, ins, vol - 6);
+    put(p, row + 3, ch, h.top + octave, ins, vol - 4);
+    put(p, row + 4, ch, h.fall + octave, ins, vol - 2);
 }
 
 void ostinato(itw::Pattern& p, int bar, int ch, int ins, int vol, int octave = 0) {
@@ -130,7 +136,7 @@ itw::Module carolOfTheBells() {
     m.initialSpeed = 6;
     m.initialTempo = 76;  // a row is 15/76 s: an eighth note, a quarter at 152
     m.globalVolume = 128;
-    m.mixVolume = 100;
+    m.mixVolume = 114;
     m.rowsPerBeat = 2;
     m.rowsPerMeasure = kRowsPerBar;
     m.message = "Carol of the Bells - after M. Leontovych's Shchedryk (1916).";
@@ -155,9 +161,9 @@ itw::Module carolOfTheBells() {
         instrument("Strings", 3, 2, 64, 64, padEnv, 2),
         instrument("Choir", 4, 2, 64, 72, padEnv, 2),
         instrument("Bass", 5, 2, 128, 118),
-        instrument("Timpani", 6, 1, 0, 100),
+        instrument("Timpani", 6, 1, 0, 86),
         instrument("Crash", 7, 1, 0, 70),
-        instrument("Toll", 8, 1, 0, 84),
+        instrument("Toll", 8, 1, 0, 72),
         instrument("Sleigh bells", 9, 1, 0, 60),
     };
 
@@ -168,44 +174,52 @@ itw::Module carolOfTheBells() {
         ostinato(p0, b, kChOstinato, kBell, 52 + b, 12);
         if (b >= 4) ostinato(p0, b, kChMotif, kPizz, 40, -12);
     }
-    // 1: the bass walks down G-F-Eb-D; the strings enter softly.
+    // Each pattern is two turns of the four-bar cycle; the second turn changes octave, voicing
+    // or instruments, so no turn repeats the one before it.
+    // 1: the bass walks down G-F-Eb-D; the strings enter softly; the pizzicato climbs an octave.
     itw::Pattern p1 = newPattern(bars);
     for (int b = 0; b < bars; ++b) {
         ostinato(p1, b, kChOstinato, kBell, 58, 12);
-        ostinato(p1, b, kChMotif, kPizz, 42, -12);
+        ostinato(p1, b, kChMotif, kPizz, 42, b < 4 ? -12 : 0);
         bassBar(p1, b, 50);
         padBar(p1, b, kPad, 30 + 2 * b);
     }
-    // 2: the choir sings a descending line against it.
+    // 2: the choir sings a descending line against it; in the second turn the pizzicato takes
+    // the ostinato from the bells and the choir grows.
     itw::Pattern p2 = newPattern(bars);
     for (int b = 0; b < bars; ++b) {
-        ostinato(p2, b, kChOstinato, kBell, 58, 12);
+        if (b < 4) ostinato(p2, b, kChOstinato, kBell, 58, 12);
+        else ostinato(p2, b, kChMotif, kPizz, 50, 0);
         bassBar(p2, b, 54);
         padBar(p2, b, kPad, 44);
-        put(p2, b * kRowsPerBar, kChChoir, kCycle[b % 4].top, kChoir, 50, 'H', 0x24);
+        put(p2, b * kRowsPerBar, kChChoir, kCycle[b % 4].top, kChoir, b < 4 ? 50 : 58, 'H', 0x24);
     }
-    // 3: the motif climbs into the strings, moving with each chord.
+    // 3: the motif climbs into the pizzicato, moving with each chord; in the second turn the bells
+    // double it an octave up and the timpani marks every other bar.
     itw::Pattern p3 = newPattern(bars);
     for (int b = 0; b < bars; ++b) {
         ostinato(p3, b, kChOstinato, kBell, 56, 12);
-        motif(p3, b, kChMotif, kPizz, kCycle[b % 4].top, 56, 4);
+        motif(p3, b, kChMotif, kPizz, 50);
+        if (b >= 4) motif(p3, b, kChToll, kBell, 30, 12);
         bassBar(p3, b, 56);
         padBar(p3, b, kChoir, 40);
-        if (b % 4 == 0) put(p3, b * kRowsPerBar, kChPerc, G2, kTimpani, 44);
+        if (b % (b < 4 ? 4 : 2) == 0) put(p3, b * kRowsPerBar, kChPerc, G2, kTimpani, 44);
     }
-    // 4: climax: tolling bells on every beat, timpani and a crash.
+    // 4: climax: tolling bells on every beat, timpani and a crash; the second turn moves the
+    // pads to the choir and doubles the timpani.
     auto climax = [&](bool sleigh) {
         itw::Pattern p = newPattern(bars);
         for (int b = 0; b < bars; ++b) {
             const BarHarmony& h = kCycle[b % 4];
-            ostinato(p, b, kChOstinato, kBell, 62, 12);
-            motif(p, b, kChMotif, kPizz, h.top, 60, 4);
+            ostinato(p, b, kChOstinato, kBell, 56, 12);
+            motif(p, b, kChMotif, kPizz, 60);
             bassBar(p, b, 62);
-            padBar(p, b, kPad, 54);
+            padBar(p, b, b < 4 ? kPad : kChoir, b < 4 ? 54 : 46);
             put(p, b * kRowsPerBar, kChChoir, h.top, kChoir, 52, 'H', 0x34);
             const int tolls[3] = {h.top - 12, h.pad[2], h.pad[1]};
             for (int t = 0; t < 3; ++t) put(p, b * kRowsPerBar + 2 * t, kChToll, tolls[t] + 12, kToll, 50 - 6 * t);
             put(p, b * kRowsPerBar, kChPerc, b % 2 == 0 ? G2 : D2, kTimpani, 54);
+            if (b >= 4) put(p, b * kRowsPerBar + 4, kChPerc, b % 2 == 0 ? D2 : G2, kTimpani, 44);
             if (sleigh)
                 for (int t = 0; t < 3; ++t) put(p, b * kRowsPerBar + 2 * t, kChExtra, 60, kSleigh, t == 0 ? 48 : 36);
         }
@@ -213,11 +227,13 @@ itw::Module carolOfTheBells() {
         return p;
     };
     itw::Pattern p4 = climax(false);
-    // 5: quiet: pizzicato ostinato, the choir carrying the motif, no bells.
+    // 5: quiet: pizzicato ostinato, the choir carrying the motif, no bells until the second turn
+    // brings them back softly an octave up.
     itw::Pattern p5 = newPattern(bars);
     for (int b = 0; b < bars; ++b) {
         ostinato(p5, b, kChMotif, kPizz, 44, -12);
-        motif(p5, b, kChChoir, kChoir, kCycle[b % 4].top, 44, 4);
+        motif(p5, b, kChChoir, kChoir, 44);
+        if (b >= 4) ostinato(p5, b, kChOstinato, kBell, 34, 24);
         bassBar(p5, b, 44);
         padBar(p5, b, kPad, 28);
     }

@@ -159,6 +159,33 @@ private:
     float m_f = 0.1f, m_q = 1.0f, m_low = 0.0f, m_band = 0.0f;
 };
 
+// Direct form I biquad in double precision: shelves a few hertz wide at the bottom of the
+// spectrum need more than a float's resolution in the feedback path.
+class Biquad {
+public:
+    Biquad(double b0, double b1, double b2, double a1, double a2) : m_b0(b0), m_b1(b1), m_b2(b2), m_a1(a1), m_a2(a2) {}
+    // A high shelf of `gainDb` above `hz` (slope set by `q`) from its analogue prototype.
+    static Biquad highShelf(double rate, double hz, double gainDb, double q) {
+        const double k = std::tan(kPi * hz / rate);
+        const double a = std::pow(10.0, gainDb / 20.0);
+        const double a0 = 1.0 + k / q + k * k;
+        return Biquad((a + std::sqrt(a) * k / q + k * k) / a0, 2.0 * (k * k - a) / a0,
+                      (a - std::sqrt(a) * k / q + k * k) / a0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
+    }
+    double process(double x) {
+        const double y = m_b0 * x + m_b1 * m_x1 + m_b2 * m_x2 - m_a1 * m_y1 - m_a2 * m_y2;
+        m_x2 = m_x1;
+        m_x1 = x;
+        m_y2 = m_y1;
+        m_y1 = y;
+        return y;
+    }
+
+private:
+    double m_b0, m_b1, m_b2, m_a1, m_a2;
+    double m_x1 = 0, m_x2 = 0, m_y1 = 0, m_y2 = 0;
+};
+
 // Exponential decay per sample for a time constant to fall by 60 dB.
 inline double decayPerSample(double t60) { return std::exp(std::log(0.001) / (t60 * kRate)); }
 

@@ -11,6 +11,15 @@ namespace {
 
 size_t samplesFor(double seconds) { return static_cast<size_t>(std::max(0.0, seconds) * kRate) + 1; }
 
+// Every note that is cut short rather than left to die away ends on a ramp at least this long
+// (5.4 ms): shorter, and the cut is heard as a click.
+constexpr size_t kEndRamp = 240;
+
+void rampEnd(std::vector<float>& out) {
+    const size_t fade = std::min(out.size(), kEndRamp);
+    for (size_t i = 0; i < fade; ++i) out[out.size() - 1 - i] *= static_cast<float>(i) / fade;
+}
+
 // Linear attack, then hold; after `hold` seconds an exponential release to -60 dB in `release`.
 class Envelope {
 public:
@@ -77,9 +86,7 @@ std::vector<float> additive(double hz, const Partial* partials, size_t count, do
         }
     }
     for (size_t i = 0; i < out.size(); ++i) out[i] *= envelope[i];
-    // Fade the last few milliseconds so a capped ring never clicks.
-    const size_t fade = std::min<size_t>(out.size(), 220);
-    for (size_t i = 0; i < fade; ++i) out[out.size() - 1 - i] *= static_cast<float>(i) / fade;
+    rampEnd(out);  // a capped ring
     return out;
 }
 
@@ -157,7 +164,10 @@ std::vector<float> pluckString(double hz, double seconds, double t60, double dam
     mean /= static_cast<float>(size);
     for (float& v : line) v -= mean;
     const double g = std::pow(0.001, 1.0 / (t60 * hz));
-    const double gDamp = std::pow(0.001, 1.0 / (std::max(0.02, damp * 0.5) * hz));
+    // Damping after the held time is a release envelope on the output, not a loss inside the
+    // loop: a loss there is applied within a sample, and on a low string it cuts the note dead.
+    const double release = decayPerSample(std::max(0.04, damp * 0.5));
+    double level = 1.0;
     size_t w = 0;
     const double frac = delay - std::floor(delay);
     const size_t whole = static_cast<size_t>(delay);
@@ -167,14 +177,14 @@ std::vector<float> pluckString(double hz, double seconds, double t60, double dam
         const size_t r0 = (w + size - whole) % size;
         const size_t r1 = (w + size - whole - 1) % size;
         const float x = static_cast<float>(line[r0] * (1.0 - frac) + line[r1] * frac);
-        const float y = static_cast<float>((1.0 - s) * x + s * prev) * static_cast<float>(i < held ? g : gDamp);
+        const float y = static_cast<float>(((1.0 - s) * x + s * prev) * g);
         prev = x;
         line[w] = y;
         w = (w + 1) % size;
-        out[i] = y * gain;
+        if (i >= held) level *= release;
+        out[i] = y * gain * static_cast<float>(level);
     }
-    const size_t fade = std::min<size_t>(out.size(), 200);
-    for (size_t i = 0; i < fade; ++i) out[out.size() - 1 - i] *= static_cast<float>(i) / fade;
+    rampEnd(out);
     return out;
 }
 

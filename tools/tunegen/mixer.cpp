@@ -1,4 +1,5 @@
 #include "dsp.h"
+#include "loudness.h"
 #include "song.h"
 
 #include <algorithm>
@@ -101,41 +102,55 @@ uint64_t eventSeed(size_t index, const Event& e) {
            static_cast<uint64_t>(e.key * 1000.0 + e.time * 44100.0);
 }
 
-void compressAndLimit(Stereo& mix, double ratio, double peakDb, double loudnessDb) {
+float samplePeak(const Stereo& mix) {
+    float peak = 0.0f;
+    for (size_t i = 0; i < mix.left.size(); ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
+    return peak;
+}
+
+void scale(Stereo& mix, float g) {
+    for (size_t i = 0; i < mix.left.size(); ++i) {
+        mix.left[i] *= g;
+        mix.right[i] *= g;
+    }
+}
+
+// Gentle bus compression on the RMS level, relative to the mix's peak: glues the parts
+// without pumping, and slowly enough that quiet sections stay quieter than loud ones.
+void compress(Stereo& mix, double ratio) {
     const size_t n = mix.left.size();
-    float peak = 1e-9f;
-    for (size_t i = 0; i < n; ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
-    float pre = 1.0f / peak;
-    // Gentle bus compression on the RMS level: glues the parts without pumping.
-    const double threshold = std::pow(10.0, -16.0 / 20.0);
+    const float peak = samplePeak(mix);
+    if (peak <= 0.0f) return;
+    const double threshold = std::pow(10.0, -16.0 / 20.0) * peak;
     const double att = 1.0 - std::exp(-1.0 / (0.02 * kRate));
     const double rel = 1.0 - std::exp(-1.0 / (0.3 * kRate));
-    double ms = 0.0, gainDb = 0.0;
     const double msCoef = 1.0 - std::exp(-1.0 / (0.05 * kRate));
+    double ms = 0.0, gainDb = 0.0;
     for (size_t i = 0; i < n; ++i) {
-        const double l = mix.left[i] * pre, r = mix.right[i] * pre;
+        const double l = mix.left[i], r = mix.right[i];
         ms += msCoef * (0.5 * (l * l + r * r) - ms);
         const double rms = std::sqrt(ms) + 1e-12;
         double target = 0.0;
         if (rms > threshold) target = -(20.0 * std::log10(rms / threshold)) * (1.0 - 1.0 / ratio);
         gainDb += (target < gainDb ? att : rel) * (target - gainDb);
-        const float g = static_cast<float>(pre * std::pow(10.0, gainDb / 20.0));
+        const float g = dbGain(gainDb);
         mix.left[i] *= g;
         mix.right[i] *= g;
     }
-    // Bring the average level to the target, allowing at most 5 dB of peak limiting for it.
-    double sum = 0.0;
-    for (size_t i = 0; i < n; ++i) sum += 0.5 * (mix.left[i] * mix.left[i] + mix.right[i] * mix.right[i]);
-    const double rms = std::sqrt(sum / std::max<size_t>(n, 1)) + 1e-12;
-    peak = 1e-9f;
-    for (size_t i = 0; i < n; ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
-    const float ceiling = dbGain(peakDb);
-    const double lift = std::min(std::pow(10.0, loudnessDb / 20.0) / rms, static_cast<double>(ceiling * dbGain(5.0) / peak));
-    for (size_t i = 0; i < n; ++i) {
-        mix.left[i] *= static_cast<float>(lift);
-        mix.right[i] *= static_cast<float>(lift);
+}
+
+void brighten(Stereo& mix, double gainDb) {
+    if (gainDb == 0.0) return;
+    for (std::vector<float>* channel : {&mix.left, &mix.right}) {
+        Biquad shelf = Biquad::highShelf(kRate, 5000.0, gainDb, 0.6);
+        for (float& v : *channel) v = static_cast<float>(shelf.process(v));
     }
-    // Look-ahead peak limiter: never above the ceiling, smooth in both directions.
+}
+
+// Look-ahead peak limiter: no sample above `ceiling`, the gain eased down over 2.5 ms before a
+// peak and back up over about 80 ms after it.
+void limit(Stereo& mix, float ceiling) {
+    const size_t n = mix.left.size();
     std::vector<float> g(n);
     for (size_t i = 0; i < n; ++i) {
         const float p = std::max(std::fabs(mix.left[i]), std::fabs(mix.right[i]));
@@ -150,18 +165,35 @@ void compressAndLimit(Stereo& mix, double ratio, double peakDb, double loudnessD
         mix.left[i] *= cur;
         mix.right[i] *= cur;
     }
-    peak = 1e-9f;
-    for (size_t i = 0; i < n; ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
-    const float norm = dbGain(peakDb) / peak;
-    for (size_t i = 0; i < n; ++i) {
-        mix.left[i] *= norm;
-        mix.right[i] *= norm;
+}
+
+// Levels the mix to the integrated loudness asked for, with the limiter holding the true peak
+// under the ceiling. Limiting costs a little loudness, so the gain is found in a few passes.
+Stereo level(const Stereo& mix, const Mastering& target) {
+    const double measured = integratedLoudness(mix, kRate);
+    if (measured <= -69.0) return mix;  // silence (or nearly): nothing to level
+    double gainDb = target.loudness - measured;
+    double ceilingDb = target.truePeak;
+    Stereo out;
+    for (int pass = 0; pass < 6; ++pass) {
+        out = mix;
+        scale(out, dbGain(gainDb));
+        limit(out, dbGain(ceilingDb));
+        const double overshoot = 20.0 * std::log10(truePeak(out) + 1e-12) - target.truePeak;
+        if (overshoot > 0.02) {
+            ceilingDb -= overshoot + 0.02;  // between samples the limited waveform still rises
+            continue;
+        }
+        const double error = target.loudness - integratedLoudness(out, kRate);
+        if (std::fabs(error) < 0.1) break;
+        gainDb += error;
     }
+    return out;
 }
 
 }  // namespace
 
-Stereo renderSong(const Song& song, double peakDb) {
+Stereo renderSong(const Song& song, const Mastering& target) {
     const size_t n = static_cast<size_t>(std::llround(song.seconds * kRate));
     Stereo dry{std::vector<float>(n, 0.0f), std::vector<float>(n, 0.0f)};
     std::vector<float> send(n, 0.0f), spring;
@@ -199,7 +231,11 @@ Stereo renderSong(const Song& song, double peakDb) {
         dry.left[i] = dcl.highpass(dry.left[i]);
         dry.right[i] = dcr.highpass(dry.right[i]);
     }
-    compressAndLimit(dry, song.compression, peakDb, song.loudness);
+    const float peak = samplePeak(dry);
+    if (peak > 0.0f) scale(dry, 1.0f / peak);
+    compress(dry, song.compression);
+    brighten(dry, song.brightness);
+    dry = level(dry, target);
     const size_t fadeIn = std::min<size_t>(n, 88);
     for (size_t i = 0; i < fadeIn; ++i) {
         dry.left[i] *= static_cast<float>(i) / fadeIn;

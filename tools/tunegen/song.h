@@ -31,7 +31,15 @@ struct Song {
     double predelay = 0.02;
     float springMix = 0.6f;    // spring reverb level on the Spring bus
     double compression = 2.0;  // master compressor ratio
-    double loudness = -16.0;   // target RMS level, dBFS
+    double brightness = 0.0;   // master high shelf above 5 kHz, dB
+};
+
+// Where the master chain puts every tune: the same integrated loudness for all, so none jumps
+// out when the playlist moves on, and true peaks low enough that an MP3 decoder's overshoot
+// stays under -1 dBTP.
+struct Mastering {
+    double loudness = -14.0;   // LUFS
+    double truePeak = -1.8;    // dBTP
 };
 
 struct Stereo {
@@ -39,9 +47,8 @@ struct Stereo {
     std::vector<float> right;
 };
 
-// Renders every event through the buses, reverbs and master chain; the peak ends at
-// `peakDb` dBFS (room for the MP3 encoder's overshoot), with a short fade-in and a
-// fade-out over the final second.
-Stereo renderSong(const Song& song, double peakDb = -2.2);
+// Renders every event through the buses, reverbs and master chain (compressor, high shelf,
+// leveller and limiter), with a short fade-in and a fade-out over the final second.
+Stereo renderSong(const Song& song, const Mastering& target = {});
 
 }  // namespace tune

@@ -35,11 +35,12 @@ Song letItSnow() {
     const Part bass = part(Inst::UprightBass, 0.8f, 0.05f, 0.05f, 0.75f, 0.9);
     const Part celesta = part(Inst::Celesta, 0.75f, 0.3f, 0.4f, 0.9f);
     const Part clarinet = part(Inst::Clarinet, 0.75f, 0.0f, 0.3f, 1.0f, 0.9);
-    auto rhythm = [&](double at, int bars) {
-        a.drums(part(Inst::Ride, 0.55f, 0.4f, 0.1f, 0.45f), at, bars, 4, "x.x.xxx.x.xxx.x.");
-        a.drums(part(Inst::BrushSwish, 0.6f, -0.2f, 0.1f, 0.7f), at, bars, 4, "x...x...x...x...");
-        a.drums(part(Inst::BrushTap, 0.6f, 0.1f, 0.1f, 0.6f), at, bars, 4, "....x.......x...");
-        a.drums(part(Inst::Kick, 0.4f, 0.0f, 0.02f, 0.5f), at, bars, 4, "x.......x.......");
+    // `level` < 1: the brushes alone, softer (the intro and the second bridge).
+    auto rhythm = [&](double at, int bars, float level = 1.0f) {
+        a.drums(part(Inst::Ride, 0.55f, 0.4f, 0.1f, 0.45f * level), at, bars, 4, "x.x.xxx.x.xxx.x.");
+        a.drums(part(Inst::BrushSwish, 0.6f, -0.2f, 0.1f, 0.7f * level), at, bars, 4, "x...x...x...x...");
+        a.drums(part(Inst::BrushTap, 0.6f, 0.1f, 0.1f, 0.6f * level), at, bars, 4, "....x.......x...");
+        if (level >= 1.0f) a.drums(part(Inst::Kick, 0.4f, 0.0f, 0.02f, 0.5f), at, bars, 4, "x.......x.......");
     };
     auto comp = [&](const std::vector<Chord>& chords) {
         // Charleston comping: on one and on the and of two, rootless voicings.
@@ -53,9 +54,11 @@ Song letItSnow() {
 
     // Intro: celesta alone over bass and brushes, a turnaround twice.
     const auto intro = parseChords("Cm7:2 F7:2 Dm7:2 G7:2 Cm7:2 F7:2 Bb6:2 F7:2", introAt);
-    arpeggio(a, part(Inst::Celesta, 0.6f, 0.35f, 0.45f, 0.65f), intro, 70, 86, 4, 0.5, {3, 2, 1, 0}, 1.5);
-    bassLine(a, bass, intro, 34, BassStyle::Walking, 4);
-    rhythm(introAt, 4);
+    arpeggio(a, part(Inst::Celesta, 0.6f, 0.35f, 0.45f, 0.5f), intro, 70, 86, 4, 0.5, {3, 2, 1, 0}, 1.5);
+    Part softBass = bass;
+    softBass.gain *= 0.6f;
+    bassLine(a, softBass, intro, 34, BassStyle::Walking, 4);
+    rhythm(introAt, 4, 0.6f);
 
     // Head: clarinet with the celesta an octave up.
     const double aAt[3] = {headAt, headAt + 32, headAt + 96};
@@ -79,22 +82,23 @@ Song letItSnow() {
     }
     rhythm(headAt, 32);
 
-    // Second time through from the bridge: celesta leads, vibes and strings underneath.
+    // Second time through from the bridge, hushed: celesta leads, vibes and strings underneath,
+    // the piano laid out and the bass played softly; the band comes back for the last A.
     {
         const auto mel = parseMelody(kSnowB, secondAt);
         const auto chords = parseChords(kSnowBChords, secondAt);
-        a.melody(celesta, mel, 12);
-        a.melody(part(Inst::Vibes, 0.55f, -0.3f, 0.35f, 0.5f), harmonyBelow(mel, chords));
-        padChords(a, part(Inst::Strings, 0.5f, 0.0f, 0.4f, 0.3f), chords, 55, 70, 3, 0.7f);
-        comp(chords);
-        bassLine(a, bass, chords, 34, BassStyle::Walking, 4);
+        a.melody(part(Inst::Celesta, 0.65f, 0.3f, 0.4f, 0.6f), mel, 12);
+        a.melody(part(Inst::Vibes, 0.5f, -0.4f, 0.35f, 0.35f), harmonyBelow(mel, chords));
+        padChords(a, part(Inst::Strings, 0.45f, 0.0f, 0.4f, 0.2f), chords, 55, 70, 3, 0.9f);
+        bassLine(a, softBass, chords, 34, BassStyle::Walking, 4);
         const auto mel2 = parseMelody(kSnowA2, secondAt + 32);
         const auto chords2 = parseChords(kSnowA2Chords, secondAt + 32);
         a.melody(celesta, std::vector<Note>(mel2.begin(), mel2.end()), 12);
         a.melody(clarinet, harmonyBelow(mel2, chords2));
         comp(chords2);
         bassLine(a, bass, chords2, 34, BassStyle::Walking, 4);
-        rhythm(secondAt, 16);
+        rhythm(secondAt, 8, 0.6f);
+        rhythm(secondAt + 32, 8);
     }
     // Tag: the last phrase again, slowing to a ringing B flat 6/9.
     const auto tagChords = parseChords("Cm7:2 F7:2 Dm7:2 G7:2 Cm7:2 F7:2 Bb6:8", tagAt);
@@ -184,6 +188,7 @@ Song newYearsEve() {
     a.note(bass, endAt, 6, 29);
     a.note(part(Inst::Ride, 0.45f, 0.4f, 0.3f, 0.35f), endAt, 4, 60);
     a.song().roomSize = 0.8;
+    a.song().brightness = 4.0;  // brushes and a mellow electric piano: a little more air
     return a.finish(2.5);
 }
 
@@ -220,32 +225,39 @@ Song surferFrosty() {
     const double introAt = 0, a1 = 16, b1 = a1 + 64, a2 = b1 + 32, b2 = a2 + 64, a3 = b2 + 32, outroAt = a3 + 32;
     tempo.ritardando(outroAt + 4, outroAt + 12, 0.6);
     Arranger a("Surfer Frosty", tempo, 909);
-    Part lead = part(Inst::SurfGuitar, 0.85f, 0.15f, 0.1f, 1.0f, 0.9);
+    Part lead = part(Inst::SurfGuitar, 0.85f, 0.3f, 0.1f, 1.0f, 0.9);
     lead.bus = Bus::Spring;
-    Part rhythmGtr = part(Inst::SurfGuitar, 0.6f, -0.55f, 0.1f, 0.55f, 0.5);
+    Part rhythmGtr = part(Inst::SurfGuitar, 0.6f, -0.75f, 0.1f, 0.55f, 0.5);
     rhythmGtr.bus = Bus::Spring;
     const Part bass = part(Inst::ElectricBass, 0.8f, 0.0f, 0.02f, 1.0f, 0.85);
-    auto beat = [&](double at, int bars, bool fill) {
-        a.drums(part(Inst::Kick, 0.85f, 0.0f, 0.03f, 0.9f), at, bars, 4, "x.....x.x.......");
+    // `level` scales the whole band: the breakdown drops to half with only kick and hats.
+    auto beat = [&](double at, int bars, bool fill, float level = 1.0f) {
+        a.drums(part(Inst::Kick, 0.85f, 0.0f, 0.03f, 0.9f * level), at, bars, 4, "x.....x.x.......");
+        a.drums(part(Inst::HatClosed, 0.6f, 0.6f, 0.05f, 0.45f * level), at, bars, 4, "x.x.x.x.x.x.x.x.");
+        if (level < 1.0f) return;
         a.drums(part(Inst::Snare, 0.8f, 0.05f, 0.2f, 1.2f), at, bars, 4, "....x.......x...");
-        a.drums(part(Inst::HatClosed, 0.6f, 0.4f, 0.05f, 0.45f), at, bars, 4, "x.x.x.x.x.x.x.x.");
-        a.drums(part(Inst::Tambourine, 0.6f, -0.45f, 0.1f, 0.4f), at, bars, 4, "....x.......x...");
+        a.drums(part(Inst::Tambourine, 0.6f, -0.65f, 0.1f, 0.4f), at, bars, 4, "....x.......x...");
         if (fill) {
             const double f = at + bars * 4 - 2;
-            a.drums(part(Inst::TomHigh, 0.8f, 0.35f, 0.15f, 0.7f), f, 1, 0.5, "xx");
+            a.drums(part(Inst::TomHigh, 0.8f, 0.55f, 0.15f, 0.7f), f, 1, 0.5, "xx");
             a.drums(part(Inst::TomMid, 0.8f, 0.0f, 0.15f, 0.7f), f + 0.5, 1, 0.5, "xx");
-            a.drums(part(Inst::TomLow, 0.85f, -0.35f, 0.15f, 0.75f), f + 1, 1, 1, "xxxx");
+            a.drums(part(Inst::TomLow, 0.85f, -0.55f, 0.15f, 0.75f), f + 1, 1, 1, "xxxx");
         }
     };
-    auto strum = [&](const std::vector<Chord>& chords) {
-        compChords(a, rhythmGtr, chords, 52, 67, 3, 4, "..x...x...x...x.", 0.4, 0.012);
+    auto strum = [&](const std::vector<Chord>& chords, float level = 1.0f, float pan = -0.8f) {
+        Part p = rhythmGtr;
+        p.gain *= level;
+        p.pan = pan;
+        compChords(a, p, chords, 52, 67, 3, 4, "..x...x...x...x.", 0.4, 0.012);
     };
-    auto surfBass = [&](const std::vector<Chord>& chords) {
+    auto surfBass = [&](const std::vector<Chord>& chords, float level = 1.0f) {
+        Part b = bass;
+        b.gain *= level;
         for (const Chord& c : chords) {
             const int root = keyAtOrAbove(c.root, 28);
             const int pattern[8] = {0, 0, 7, 0, 12, 0, 7, 10};
             for (int i = 0; i < 8 && i * 0.5 < c.beats; ++i)
-                a.note(bass, c.beat + i * 0.5, 0.5, root + (pattern[i] == 10 ? (c.tones.size() > 3 ? 10 : 7) : pattern[i]),
+                a.note(b, c.beat + i * 0.5, 0.5, root + (pattern[i] == 10 ? (c.tones.size() > 3 ? 10 : 7) : pattern[i]),
                        i % 2 == 0 ? 1.0f : 0.8f);
         }
     };
@@ -259,25 +271,34 @@ Song surferFrosty() {
     surfBass(vamp);
     strum(vamp);
 
-    auto section = [&](double at, const char* mel, const char* chordText, bool organLead) {
+    // The guitars trade sides between the verses (side 1) and the bridges (side -1). The second
+    // bridge is the breakdown: the organ takes the tune over a band at half strength, the lead
+    // guitar answering from the other side.
+    auto section = [&](double at, const char* mel, const char* chordText, float side, bool breakdown) {
         const auto chords = parseChords(chordText, at);
         const auto notes = parseMelody(mel, at);
-        if (organLead) {
-            a.melody(part(Inst::Organ, 0.75f, -0.1f, 0.2f, 0.9f), notes);
-            a.melody(lead, tremolo(harmonyBelow(notes, chords)));
+        const float level = breakdown ? 0.45f : 1.0f;
+        Part voice = lead;
+        voice.pan = 0.55f * side;
+        if (breakdown) {
+            a.melody(part(Inst::Organ, 0.65f, -0.4f, 0.25f, 0.55f), notes);
+            Part answer = lead;
+            answer.gain = 0.5f;
+            answer.pan = 0.5f;
+            a.melody(answer, tremolo(harmonyBelow(notes, chords)));
         } else {
-            a.melody(lead, tremolo(notes));
-            padChords(a, part(Inst::Organ, 0.5f, -0.35f, 0.2f, 0.3f), chords, 55, 70, 3, 0.4f);
+            a.melody(voice, tremolo(notes));
+            padChords(a, part(Inst::Organ, 0.5f, -0.45f * side, 0.2f, 0.3f), chords, 55, 70, 3, 0.8f);
         }
-        strum(chords);
-        surfBass(chords);
+        strum(chords, level, -0.8f * side);
+        surfBass(chords, level);
         const int bars = static_cast<int>((chords.back().beat + chords.back().beats - at) / 4);
-        beat(at, bars, true);
+        beat(at, bars, !breakdown, level);
     };
-    section(a1, kSurfA, kSurfAChords, false);
-    section(b1, kSurfB, kSurfBChords, false);
-    section(a2, kSurfA, kSurfAChords, false);
-    section(b2, kSurfB, kSurfBChords, true);
+    section(a1, kSurfA, kSurfAChords, 1.0f, false);
+    section(b1, kSurfB, kSurfBChords, -1.0f, false);
+    section(a2, kSurfA, kSurfAChords, 1.0f, false);
+    section(b2, kSurfB, kSurfBChords, -1.0f, true);
     // Last A: its second half only, leading to the outro.
     {
         const auto chords = parseChords("Em:4 Em:4 C:4 C:4 Am:4 Am:4 B7:4 B7:4", a3);

@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,11 @@ constexpr size_t kChunkFrames = 1024;
 // 11.6 ms at 44.1 kHz: a track change is heard within about two of these.
 constexpr Uint16 kDeviceFrames = 512;
 constexpr Uint32 kWorkerWakeMs = 50;
+// Silent device buffers to wait for after the closing fade: the one that holds the fade's end
+// has then been played out, also by drivers that keep a buffer queued.
+constexpr int kSilentBuffersBeforeClose = 2;
+// How long a close waits for the fade; a stalled device is closed anyway.
+constexpr auto kFadeTimeout = std::chrono::milliseconds(300);
 
 }  // namespace
 
@@ -79,7 +85,10 @@ std::unique_ptr<Engine> Engine::open(int mixRate, int channels) {
 }
 
 Engine::~Engine() {
-  if (m_device != 0) SDL_CloseAudioDevice(m_device);  // waits for a running callback
+  if (m_device != 0) {
+    fadeOut();
+    SDL_CloseAudioDevice(m_device);  // waits for a running callback
+  }
   m_quit = true;
   if (m_worker.joinable()) {
     wake();
@@ -91,6 +100,12 @@ Engine::~Engine() {
 
 void Engine::beginShutdown() {
   m_quit = true;
+}
+
+void Engine::fadeOut() {
+  std::unique_lock mixing(m_mixLock);
+  m_closing = true;
+  m_faded.wait_for(mixing, kFadeTimeout, [this] { return m_silentBuffers >= kSilentBuffersBeforeClose; });
 }
 
 void Engine::attach(Source* s) {
@@ -188,6 +203,10 @@ void SDLCALL Engine::audioCallback(void* user, Uint8* stream, int len) {
     out += 2 * n;
     frames -= n;
   }
+  std::lock_guard mixing(engine->m_mixLock);
+  if (engine->m_closing && engine->m_outputGain <= 0.0f && ++engine->m_silentBuffers >= kSilentBuffersBeforeClose) {
+    engine->m_faded.notify_all();
+  }
 }
 
 void Engine::mix(std::int16_t* out, size_t frames) {
@@ -197,6 +216,14 @@ void Engine::mix(std::int16_t* out, size_t frames) {
   {
     std::lock_guard mixing(m_mixLock);
     for (Source* s : m_sources) mixSource(*s, acc, frames, consumed);
+    if (m_closing) {
+      const float step = 1.0f / static_cast<float>(rampFrames());
+      for (size_t i = 0; i < frames; ++i) {
+        m_outputGain = std::max(0.0f, m_outputGain - step);
+        acc[2 * i] *= m_outputGain;
+        acc[2 * i + 1] *= m_outputGain;
+      }
+    }
   }
   for (size_t i = 0; i < 2 * frames; ++i) {
     float v = std::clamp(acc[i], -1.0f, 1.0f) * 32767.0f;

@@ -14,6 +14,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -88,7 +89,8 @@ class Engine {
  public:
   // Null (and the reason on stderr) when the device cannot be opened.
   static std::unique_ptr<Engine> open(int mixRate, int channels);
-  // Stops and joins the worker and closes the device. Call beginShutdown under apiLock first.
+  // Fades the output to silence, stops and joins the worker and closes the device. Call
+  // beginShutdown under apiLock first.
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -123,6 +125,9 @@ class Engine {
   // Under m_mixLock: keeps the frames about to be heard for the fade-out and empties the ring.
   void cutLocked(Source& s);
   void wake() { SDL_SemPost(m_wake); }
+  // Ramps the whole mix down and waits until the device has been handed silence, so closing it
+  // cuts nothing off mid-waveform.
+  void fadeOut();
 
   int m_rate;
   SDL_AudioDeviceID m_device = 0;
@@ -133,6 +138,12 @@ class Engine {
 
   std::mutex m_decodeLock;
   std::mutex m_mixLock;
+  // The closing fade, under m_mixLock: the output gain falls to 0 once m_closing is set, and
+  // m_silentBuffers counts the device buffers finished at gain 0 since.
+  bool m_closing = false;
+  float m_outputGain = 1.0f;
+  int m_silentBuffers = 0;
+  std::condition_variable m_faded;
   std::vector<Source*> m_sources;   // changed under all three locks
   std::vector<Source*> m_channels;  // apiLock
   std::vector<float> m_mixBuffer;   // audio callback only
