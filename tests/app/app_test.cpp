@@ -12,7 +12,6 @@
 
 #include "app_state.h"
 #include "buttons.h"
-#include "fatal_error.h"
 #include "main_window.h"
 #include "resource.h"
 #include "resource_data.h"

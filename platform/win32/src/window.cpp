@@ -15,6 +15,7 @@
 #include "gdi_internal.h"
 #include "handle_table.h"
 #include "message_queue.h"
+#include "termination.h"
 #include "window_internal.h"
 #include "x11_bridge.h"
 
@@ -132,6 +133,9 @@ bool ensureVideo() {
     return false;
   }
   g_videoThread = std::this_thread::get_id();
+  // The key input uses the window system's own key events for what SDL does not report.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  installLostDisplayHandler();
   return true;
 }
 

@@ -1,5 +1,11 @@
-// The end of the program after a failure it cannot go on from.
+// What every part of the program may ask of its shell. The parts below the shell (player,
+// renderer, skinned meshes) depend on these declarations only; the shell (app/) defines
+// them, and tests of those parts link a stand-in.
 #pragma once
+
+// The main window's client size, which is also the back buffer's.
+inline constexpr int kWindowWidth = 512;
+inline constexpr int kWindowHeight = 512;
 
 // Releases the scene, the device and the main window (whatever of them exists), writes
 // the message and a newline to the debugger output, shows it in a message box captioned
