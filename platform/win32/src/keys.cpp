@@ -104,7 +104,8 @@ KeyInfo keyFromScancode(int sdlScancode) {
 }
 
 KeyInfo keyFromKeysym(unsigned long keysym) {
-  if (keysym >= kKeysymF13 && keysym <= kKeysymF24) return {static_cast<BYTE>(VK_F13 + (keysym - kKeysymF13)), 0, false};
+  if (keysym >= kKeysymF13 && keysym <= kKeysymF24)
+    return {static_cast<BYTE>(VK_F13 + (keysym - kKeysymF13)), 0, false};
   return kUnmappedKey;
 }
 

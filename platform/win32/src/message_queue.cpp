@@ -115,8 +115,8 @@ void translateKeyEvent(const SDL_KeyboardEvent& event, std::optional<unsigned lo
   const bool down = event.type == SDL_KEYDOWN;
   // AltGr arrives as Right Alt; the real system reports it as Control plus Alt, so it and
   // the keys pressed with it are ordinary keys.
-  const bool altGrKey = event.keysym.scancode == SDL_SCANCODE_RALT && (down ? pressKeysym && isAltGrKeysym(*pressKeysym)
-                                                                            : g_altGrDown);
+  const bool altGrKey = event.keysym.scancode == SDL_SCANCODE_RALT &&
+                        (down ? pressKeysym && isAltGrKeysym(*pressKeysym) : g_altGrDown);
   if (altGrKey) g_altGrDown = down;
   const KeyModifiers modifiers{(event.keysym.mod & KMOD_ALT) != 0 || g_altGrDown,
                                (event.keysym.mod & KMOD_CTRL) != 0 || g_altGrDown || altGrKey};
