@@ -1,5 +1,6 @@
-#include "fatal_error.h"
+#include "shell.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app_state.h"
@@ -17,5 +18,8 @@ void fatalError(const char* message) {
   OutputDebugStringA(message);
   OutputDebugStringA("\n");
   MessageBoxA(nullptr, message, kProgramCaption, MB_OK);
-  std::exit(5);
+  // Threads of the platform layers (audio, decoding) may still run: static destructors
+  // must not run under them, so the process ends without them once the output is out.
+  std::fflush(nullptr);
+  std::_Exit(5);
 }

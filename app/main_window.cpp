@@ -2,9 +2,9 @@
 
 #include "app_state.h"
 #include "buttons.h"
-#include "fatal_error.h"
 #include "resource.h"
 #include "resource_data.h"
+#include "shell.h"
 
 HWND mainWindow = nullptr;
 

@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-inline constexpr int kWindowWidth = 512;
-inline constexpr int kWindowHeight = 512;
+#include "shell.h"
 
 // Empty before the window exists and after it has been destroyed.
 extern HWND mainWindow;

@@ -2,11 +2,11 @@
 
 #include "app_state.h"
 #include "buttons.h"
-#include "fatal_error.h"
 #include "device.h"
 #include "frame.h"
 #include "main_window.h"
 #include "player.h"
+#include "shell.h"
 
 HINSTANCE instanceHandle = nullptr;
 bool quitRequested = false;
@@ -38,7 +38,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Start-up. Each step ends the program through fatalError when it fails, so no later
   // step runs: window; device; sound system and playlist; first track.
   createMainWindow();
-  createDevice();
+  createDevice(mainWindow);
   if (!playerInit(44100)) fatalError("AudioInit failed!");
   playCurrent();
 

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "fatal_error.h"
-#include "main_window.h"
+#include "shell.h"
 
 IDirect3D9* direct3D = nullptr;
 IDirect3DDevice9* device = nullptr;
@@ -38,7 +37,7 @@ DWORD floatState(float value) {
 
 }  // namespace
 
-void createDevice() {
+void createDevice(HWND window) {
   direct3D = Direct3DCreate9(D3D_SDK_VERSION);
   if (direct3D == nullptr) fatalError("Error getting Direct3D");
 
@@ -55,7 +54,7 @@ void createDevice() {
   parameters.MultiSampleType = D3DMULTISAMPLE_NONE;
   parameters.MultiSampleQuality = 0;
   parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  parameters.hDeviceWindow = mainWindow;
+  parameters.hDeviceWindow = window;
   parameters.Windowed = TRUE;
   parameters.EnableAutoDepthStencil = TRUE;
   parameters.AutoDepthStencilFormat = D3DFMT_D16;
@@ -63,7 +62,7 @@ void createDevice() {
   parameters.FullScreen_RefreshRateInHz = 0;
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
 
-  if (FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mainWindow,
+  if (FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)))
     fatalError("Error creating device\n");
 }

@@ -17,8 +17,9 @@ extern D3DXMATRIX viewMatrix;
 // World matrix of everything drawn untransformed (scene, credits, buttons, smoke).
 extern D3DXMATRIX identityMatrix;
 
-// Makes `direct3D` and `device` for the main window; any failure ends the program.
-void createDevice();
+// Makes `direct3D` and `device` for the window (the main window), whose client area is the
+// back buffer; any failure ends the program.
+void createDevice(HWND window);
 // Releases the device, then the Direct3D object, each only if present, and empties them.
 // Safe at any time, also twice or when nothing was made.
 void releaseDevice();

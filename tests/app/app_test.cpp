@@ -12,7 +12,6 @@
 
 #include "app_state.h"
 #include "buttons.h"
-#include "fatal_error.h"
 #include "main_window.h"
 #include "resource.h"
 #include "resource_data.h"
@@ -125,38 +124,6 @@ TEST(ResourceData, MeshesAreFoundByLowerCaseNameAndType) {
   if (meshes == 0) GTEST_SKIP() << "the resource script binds no meshes";
 }
 
-uint32_t le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-// The program file's icon: a group directory whose entries name RT_ICON images of the sizes
-// they state, each a bitmap with its mask (height doubled).
-TEST(IconResource, GroupNamesEveryImage) {
-  ResourceData group;
-  if (!group.fromResource(MAKEINTRESOURCEA(IDI_KQDISK), RT_GROUP_ICON)) GTEST_SKIP() << "no icon in the script";
-  const auto* dir = static_cast<const unsigned char*>(group.data);
-  ASSERT_GE(group.size, 6u);
-  EXPECT_EQ(le16(dir + 2), 1);
-  const uint16_t count = le16(dir + 4);
-  ASSERT_GT(count, 0);
-  ASSERT_EQ(group.size, 6u + 14u * count);
-  for (uint16_t i = 0; i < count; ++i) {
-    const unsigned char* entry = dir + 6 + 14 * i;
-    SCOPED_TRACE(i);
-    ResourceData image;
-    ASSERT_NE(image.fromResource(MAKEINTRESOURCEA(le16(entry + 12)), RT_ICON), nullptr);
-    EXPECT_EQ(image.size, le32(entry + 8));
-    ASSERT_GE(image.size, 40u);
-    const auto* header = static_cast<const unsigned char*>(image.data);
-    EXPECT_EQ(le32(header), 40u);
-    const uint32_t width = entry[0] ? entry[0] : 256;
-    EXPECT_EQ(le32(header + 4), width);
-    EXPECT_EQ(le32(header + 8), 2 * width) << "height counts the mask";
-    EXPECT_EQ(le16(header + 14), le16(entry + 6)) << "bit count";
-  }
-}
-
 struct Outline {
   RGNDATAHEADER header;
   std::vector<RECT> rects;
@@ -172,45 +139,6 @@ Outline readOutline(const ResourceData& view) {
     outline.rects.push_back(r);
   }
   return outline;
-}
-
-TEST(OutlineResource, HeaderAgreesWithTheRectangleBands) {
-  ResourceData view;
-  ASSERT_NE(view.fromResource(MAKEINTRESOURCEA(IDR_REGION), "BINARY"), nullptr);
-  ASSERT_GE(view.size, sizeof(RGNDATAHEADER));
-  const Outline outline = readOutline(view);
-  const RGNDATAHEADER& h = outline.header;
-  EXPECT_EQ(h.dwSize, 32u);
-  EXPECT_EQ(h.iType, static_cast<DWORD>(RDH_RECTANGLES));
-  EXPECT_EQ(h.nRgnSize, h.nCount * sizeof(RECT));
-  ASSERT_EQ(view.size, 32u + h.nRgnSize) << "nothing before or after the rectangles";
-  ASSERT_EQ(outline.rects.size(), h.nCount);
-
-  RECT bound{kWindowWidth, kWindowHeight, 0, 0};
-  for (size_t i = 0; i < outline.rects.size(); ++i) {
-    const RECT& r = outline.rects[i];
-    SCOPED_TRACE(i);
-    ASSERT_LT(r.left, r.right);
-    ASSERT_LT(r.top, r.bottom);
-    ASSERT_GE(r.left, 0);
-    ASSERT_GE(r.top, 0);
-    ASSERT_LE(r.right, kWindowWidth);
-    ASSERT_LE(r.bottom, kWindowHeight);
-    bound = {std::min(bound.left, r.left), std::min(bound.top, r.top), std::max(bound.right, r.right),
-             std::max(bound.bottom, r.bottom)};
-    if (i == 0) continue;
-    const RECT& p = outline.rects[i - 1];
-    if (r.top == p.top) {
-      EXPECT_EQ(r.bottom, p.bottom) << "rectangles of one band share its height";
-      EXPECT_GE(r.left, p.right) << "sorted by left edge, without overlap";
-    } else {
-      EXPECT_GE(r.top, p.bottom) << "bands follow one another downwards";
-    }
-  }
-  EXPECT_EQ(h.rcBound.left, bound.left);
-  EXPECT_EQ(h.rcBound.top, bound.top);
-  EXPECT_EQ(h.rcBound.right, bound.right);
-  EXPECT_EQ(h.rcBound.bottom, bound.bottom);
 }
 
 TEST(OutlineResource, RegionHoldsEveryButtonPixel) {

@@ -65,6 +65,16 @@ TEST_F(NullDevice, ChildrenKeepTheDeviceAlive) {
   EXPECT_EQ(refCount(device), 1u);
 }
 
+#ifndef NDEBUG
+TEST_F(NullDevice, ReleasePastZeroAssertsInDebugBuilds) {
+  IDirect3DTexture9* t = texture(8, 8, 1, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  ASSERT_EQ(device->SetTexture(0, t), D3D_OK);  // the binding keeps the object's memory
+  EXPECT_EQ(t->Release(), 0u);
+  EXPECT_DEATH(t->Release(), "count is already zero");
+  EXPECT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+}
+#endif
+
 TEST_F(NullDevice, BoundTextureOutlivesItsLastReleaseWithoutHoldingTheDevice) {
   IDirect3DTexture9* t = texture(8, 8, 1, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
   ASSERT_EQ(device->SetTexture(0, t), D3D_OK);

@@ -3,6 +3,8 @@
 // and a fatal start-up failure with its message box.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +27,9 @@ constexpr auto kStartTimeout = 30s;
 // device and opening the music; it is served only once the main loop runs. A loaded
 // machine with software rendering can take a while to get there.
 constexpr auto kExitTimeout = 60s;
+// Signals end the program within a second and a lost display within two; the margin is for
+// a test machine loaded with other work.
+constexpr auto kPromptExit = 4s;
 
 struct Rect {
   int left, top, right, bottom;  // right and bottom exclusive
@@ -123,15 +128,35 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The program's 512 x 512 main window, once it is on screen.
-  std::optional<TopLevelWindow> mainWindow() {
+  std::optional<TopLevelWindow> mainWindow() { return mainWindowOn(x); }
+  std::optional<TopLevelWindow> mainWindowOn(XSession& session) {
     const pid_t pid = run->pid();
-    auto found = x.waitForWindow(
+    auto found = session.waitForWindow(
         [&](const TopLevelWindow& w) {
           return w.pid == pid && w.name == kCaption && w.width == kWindowSize && w.height == kWindowSize;
         },
         kStartTimeout);
     if (!found) ADD_FAILURE() << "no main window appeared; stderr:\n" << run->standardError();
     return found;
+  }
+
+  // The main window, once the main loop is known to run (it answers a ping only from there),
+  // focused for keys.
+  std::optional<TopLevelWindow> runningMainWindow() {
+    auto w = mainWindow();
+    if (!w) return w;
+    if (!x.pingAnswered(w->id, kExitTimeout)) {
+      ADD_FAILURE() << "the main loop does not run; stderr:\n" << run->standardError();
+      return std::nullopt;
+    }
+    focus(w->id);
+    return w;
+  }
+
+  void expectPromptExit(int code) {
+    const auto exit = run->waitForExit(kPromptExit);
+    ASSERT_TRUE(exit) << "the program did not end within " << kPromptExit.count() << " s";
+    EXPECT_EQ(*exit, code) << "stderr:\n" << run->standardError();
   }
 
   void focus(unsigned long window) {
@@ -249,14 +274,83 @@ TEST_F(ProgramTest, ArrowKeyEndsTheProgram) {
 
 TEST_F(ProgramTest, AltAloneAndF10AreNotQuitKeys) {
   start();
-  const auto w = mainWindow();
+  // Keys sent before the loop runs would be served together with the final key, and the
+  // test would pass whatever they do.
+  const auto w = runningMainWindow();
   ASSERT_TRUE(w);
-  focus(w->id);
   key("Alt_L");
   expectStillRunning(1500ms);
   key("F10");
   expectStillRunning(1500ms);
   key("Down");
+  expectExit(0);
+}
+
+// Keys beyond the ordinary ones: one SDL knows (a media key), one that only the X server
+// knows (F13 on a spare key code), and AltGr, which is Control plus Alt.
+TEST_F(ProgramTest, EveryOtherKeyEndsTheProgram) {
+  for (const char* keyName : {"XF86AudioPlay", "F13", "ISO_Level3_Shift"}) {
+    SCOPED_TRACE(keyName);
+    start();
+    ASSERT_TRUE(runningMainWindow());
+    key(keyName);
+    expectPromptExit(0);
+  }
+}
+
+// kill, Ctrl+C in a terminal and a session's hang-up close the program the orderly way.
+TEST_F(ProgramTest, TerminationSignalsEndTheProgramInOrder) {
+  for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signalNumber));
+    start();
+    ASSERT_TRUE(runningMainWindow());
+    ASSERT_EQ(kill(run->pid(), signalNumber), 0);
+    expectPromptExit(0);
+  }
+}
+
+// The X server going away under the program (its end, a dropped remote connection).
+TEST_F(ProgramTest, LostDisplayEndsTheProgram) {
+  PrivateXServer server("1024x768x24");
+  ASSERT_FALSE(server.display().empty()) << "no private X server";
+  {
+    XSession session(server.display().c_str());
+    ASSERT_TRUE(session.connected());
+    start(KQ_PROGRAM, {"DISPLAY=" + server.display()});
+    const auto w = mainWindowOn(session);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(session.pingAnswered(w->id, kExitTimeout)) << run->standardError();
+  }  // the test's own connection goes before the server does
+  server.kill();
+  expectPromptExit(1);
+  const std::string errors = run->standardError();
+  const std::string line = "the display connection was lost\n";
+  const size_t at = errors.find(line);
+  EXPECT_NE(at, std::string::npos) << errors;
+  EXPECT_EQ(errors.find(line, at + 1), std::string::npos) << "one line only:\n" << errors;
+}
+
+// A 16-bit desktop: the device takes its format, and the program runs and renders there.
+TEST_F(ProgramTest, RunsOnA16BitScreen) {
+  const Outline outline;
+  PrivateXServer server("1024x768x16");
+  ASSERT_FALSE(server.display().empty()) << "no private X server";
+  XSession session(server.display().c_str());
+  ASSERT_TRUE(session.connected());
+  session.setRootColour(kRootColour);
+  start(KQ_PROGRAM, {"DISPLAY=" + server.display()});
+  const auto w = mainWindowOn(session);
+  ASSERT_TRUE(w);
+  // Frames are presented once the loop runs, and the loop runs only once the device exists.
+  ASSERT_TRUE(session.pingAnswered(w->id, kExitTimeout)) << run->standardError();
+  const Screenshot shot = session.screenshot();
+  ASSERT_FALSE(shot.pixels.empty());
+  int insideRoot = 0;
+  for (int y = 0; y < kWindowSize; ++y)
+    for (int xx = 0; xx < kWindowSize; ++xx)
+      insideRoot += outline.contains(xx, y) && shot.at(w->x + xx, w->y + y) == kRootColour;
+  EXPECT_EQ(insideRoot, 0) << "the window shows the root through its outline";
+  session.requestClose(w->id);
   expectExit(0);
 }
 
@@ -295,6 +389,8 @@ TEST_F(ProgramTest, MissingTunesAreFatal) {
   std::filesystem::remove(workDir + "/tunes");
   start();
   expectFatalBox("AudioInit failed!");
+  EXPECT_NE(run->standardError().find("tunes\\track01.mp3"), std::string::npos)
+      << "the missing file is named:\n" << run->standardError();
 }
 
 TEST_F(ProgramTest, NoRenderingDeviceIsFatal) {

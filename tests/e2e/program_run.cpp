@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,4 +107,46 @@ std::optional<int> runCommand(const std::vector<std::string>& arguments, std::ch
 void makeEmptyDirectory(const std::string& path) {
   std::filesystem::remove_all(path);
   std::filesystem::create_directories(path);
+}
+
+PrivateXServer::PrivateXServer(const std::string& screen) {
+  // Servers started at the same moment can race for one display number; the loser exits
+  // without naming one, so try again.
+  for (int attempt = 0; attempt < 3 && m_display.empty(); ++attempt) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return;
+    std::vector<std::string> arguments{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
+                                       "-noreset", "+extension", "GLX", "+extension", "SHAPE"};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 3);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    auto argv = pointers(arguments);
+    pid_t pid = -1;
+    const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    std::string number;
+    pollfd readable{pipeEnds[0], POLLIN, 0};
+    char c = 0;
+    while (spawned && poll(&readable, 1, 20000) == 1 && read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(pipeEnds[0]);
+    if (!spawned) return;
+    m_pid = pid;
+    if (!number.empty()) {
+      m_display = ":" + number;
+    } else {
+      kill();
+    }
+  }
+}
+
+PrivateXServer::~PrivateXServer() { kill(); }
+
+void PrivateXServer::kill() {
+  if (m_pid <= 0) return;
+  ::kill(m_pid, SIGKILL);
+  reap(m_pid, std::chrono::seconds(5));
+  m_pid = -1;
 }

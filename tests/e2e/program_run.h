@@ -34,6 +34,26 @@ class ProgramRun {
   std::optional<int> m_exit;
 };
 
+// An X server of the test's own (Xvfb), for runs on another screen depth and for ending the
+// server under the program without ending every other test's display.
+class PrivateXServer {
+ public:
+  // `screen` is Xvfb's WIDTHxHEIGHTxDEPTH.
+  explicit PrivateXServer(const std::string& screen);
+  ~PrivateXServer();
+  PrivateXServer(const PrivateXServer&) = delete;
+  PrivateXServer& operator=(const PrivateXServer&) = delete;
+
+  // ":N"; empty when the server did not start.
+  const std::string& display() const { return m_display; }
+  // Ends the server at once, as a crash or a dropped remote connection would.
+  void kill();
+
+ private:
+  pid_t m_pid = -1;
+  std::string m_display;
+};
+
 // Runs a helper command to completion (at most `timeout`) and returns its exit code, or
 // nullopt when it could not be started or did not finish.
 std::optional<int> runCommand(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout);

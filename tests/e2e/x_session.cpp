@@ -44,6 +44,15 @@ pid_t pidProperty(Display* display, Window window) {
   return pid;
 }
 
+// A TrueColor channel (of any depth) scaled to 0..255.
+uint32_t channel(unsigned long pixel, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  const unsigned long max = mask >> shift;
+  return static_cast<uint32_t>((((pixel & mask) >> shift) * 255 + max / 2) / max);
+}
+
 }  // namespace
 
 bool Screenshot::writePpm(const std::string& path) const {
@@ -58,7 +67,7 @@ bool Screenshot::writePpm(const std::string& path) const {
   return std::fclose(file) == 0;
 }
 
-XSession::XSession() : m_display(XOpenDisplay(nullptr)) {}
+XSession::XSession(const char* displayName) : m_display(XOpenDisplay(displayName)) {}
 
 XSession::~XSession() {
   if (m_display) XCloseDisplay(m_display);
@@ -133,10 +142,9 @@ Screenshot XSession::screenshot() {
   for (int y = 0; y < shot.height; ++y)
     for (int x = 0; x < shot.width; ++x) {
       const unsigned long p = XGetPixel(image, x, y);
-      // Xvfb's 24-bit TrueColor visual: red, green, blue masks in the usual places.
-      const uint32_t r = static_cast<uint32_t>((p & image->red_mask) >> 16);
-      const uint32_t g = static_cast<uint32_t>((p & image->green_mask) >> 8);
-      const uint32_t b = static_cast<uint32_t>(p & image->blue_mask);
+      const uint32_t r = channel(p, image->red_mask);
+      const uint32_t g = channel(p, image->green_mask);
+      const uint32_t b = channel(p, image->blue_mask);
       shot.pixels[static_cast<size_t>(y) * static_cast<size_t>(shot.width) + static_cast<size_t>(x)] =
           (r << 16) | (g << 8) | b;
     }
@@ -145,3 +153,35 @@ Screenshot XSession::screenshot() {
 }
 
 void XSession::requestClose(unsigned long id) { sendCloseRequest(m_display, id); }
+
+bool XSession::pingAnswered(unsigned long id, std::chrono::milliseconds timeout) {
+  // The answer goes to the root window, where SubstructureNotify selects it.
+  const Window root = DefaultRootWindow(m_display);
+  XSelectInput(m_display, root, SubstructureNotifyMask);
+  const Atom protocols = XInternAtom(m_display, "WM_PROTOCOLS", False);
+  const Atom ping = XInternAtom(m_display, "_NET_WM_PING", False);
+  const long serial = ++m_pingSerial;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = id;
+  event.xclient.message_type = protocols;
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(ping);
+  event.xclient.data.l[1] = serial;  // stands in for the time stamp, which comes back as sent
+  event.xclient.data.l[2] = static_cast<long>(id);
+  XSendEvent(m_display, id, False, NoEventMask, &event);
+  XSync(m_display, False);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  bool answered = false;
+  while (!answered && std::chrono::steady_clock::now() < deadline) {
+    while (!answered && XPending(m_display)) {
+      XNextEvent(m_display, &event);
+      answered = event.type == ClientMessage && event.xclient.message_type == protocols &&
+                 static_cast<Atom>(event.xclient.data.l[0]) == ping && event.xclient.data.l[1] == serial &&
+                 static_cast<unsigned long>(event.xclient.data.l[2]) == id;
+    }
+    if (!answered) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  XSelectInput(m_display, root, NoEventMask);
+  return answered;
+}

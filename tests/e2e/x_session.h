@@ -29,7 +29,8 @@ struct Screenshot {
 
 class XSession {
  public:
-  XSession();  // connects to $DISPLAY
+  // Connects to the named display, $DISPLAY when null.
+  explicit XSession(const char* displayName = nullptr);
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
@@ -49,7 +50,11 @@ class XSession {
   Screenshot screenshot();
   // Sends WM_DELETE_WINDOW, as a window manager does for the close button.
   void requestClose(unsigned long id);
+  // Sends the window a _NET_WM_PING and waits for the answer, which the program gives only
+  // while it looks for messages: evidence that its main loop runs.
+  bool pingAnswered(unsigned long id, std::chrono::milliseconds timeout);
 
  private:
   struct _XDisplay* m_display = nullptr;
+  long m_pingSerial = 0;
 };

@@ -86,7 +86,7 @@ TEST_F(RenderDevice, ReleaseDeviceEmptiesBothAndIsSafeTwice) {
 
 TEST(CreateDevice, WithoutADisplayTheDisplayModeIsMissing) {
   // Run with no display: the display mode is the first thing that cannot be had.
-  EXPECT_EQ(fatalErrorMessage([] { createDevice(); }), "Error getting display mode\n");
+  EXPECT_EQ(fatalErrorMessage([] { createDevice(nullptr); }), "Error getting display mode\n");
   releaseDevice();
   EXPECT_EQ(direct3D, nullptr);
 }

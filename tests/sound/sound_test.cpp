@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -154,9 +156,20 @@ TEST_F(SoundTest, OpenRejectsWhatItCannotPlay) {
   };
   ASSERT_EQ(::mkdir(dir->file("folder.mp3").c_str(), 0755), 0);
   badStreams.push_back(dir->file("folder.mp3"));
+  // Each refusal says on stderr which file it was and why.
+  auto refusal = [](const std::function<bool()>& refused) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(refused());
+    return ::testing::internal::GetCapturedStderr();
+  };
   for (const std::string& path : badStreams) {
-    EXPECT_EQ(FSOUND_Stream_Open(path.c_str(), 0, 0, 0), nullptr) << path;
+    const std::string line = refusal([&] { return FSOUND_Stream_Open(path.c_str(), 0, 0, 0) == nullptr; });
+    EXPECT_NE(line.find(path + ": "), std::string::npos) << line;
   }
+  EXPECT_NE(refusal([&] { return !FSOUND_Stream_Open(badStreams[0].c_str(), 0, 0, 0); }).find("no such file"),
+            std::string::npos);
+  EXPECT_NE(refusal([&] { return !FSOUND_Stream_Open(badStreams[1].c_str(), 0, 0, 0); }).find("no MPEG frame"),
+            std::string::npos);
   std::vector<std::string> badModules = {
       dir->file("missing.it"),
       write("text.it", {text.begin(), text.end()}),
@@ -166,7 +179,8 @@ TEST_F(SoundTest, OpenRejectsWhatItCannotPlay) {
       dir->file("folder.mp3"),
   };
   for (const std::string& path : badModules) {
-    EXPECT_EQ(FMUSIC_LoadSongEx(path.c_str(), 0, 0, 0, nullptr, 0), nullptr) << path;
+    const std::string line = refusal([&] { return FMUSIC_LoadSongEx(path.c_str(), 0, 0, 0, nullptr, 0) == nullptr; });
+    EXPECT_NE(line.find(path + ": "), std::string::npos) << line;
   }
   // Only whole files by name.
   EXPECT_EQ(FSOUND_Stream_Open(dir->file("tone440.mp3").c_str(), 0, 10, 0), nullptr);

@@ -7,6 +7,7 @@
 // device. An object is deleted when both counts reach zero.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <utility>
 
@@ -32,7 +33,10 @@ class ComObject : public Base {
   }
 
   ULONG STDMETHODCALLTYPE Release() override {
-    if (m_refCount == 0) return 0;  // an over-release is the caller's bug; never go negative
+    // An over-release is always the caller's bug: loud in debug builds, and the count never
+    // goes negative in release builds.
+    assert(m_refCount > 0 && "Release of an object whose count is already zero");
+    if (m_refCount == 0) return 0;
     const uint32_t count = --m_refCount;
     if (count == 0) onLastPublicRef();
     return count;

@@ -2,8 +2,11 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <optional>
 
 #include "device.h"
 #include "log.h"
@@ -31,8 +34,27 @@ namespace {
 
 bool validDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_NULLREF; }
 
-// The formats a display, and so a windowed back buffer, can run at here.
-bool displayFormat(D3DFORMAT format) { return format == D3DFMT_X8R8G8B8 || format == D3DFMT_R5G6B5; }
+// The formats a display can run at here.
+constexpr D3DFORMAT kDisplayFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5};
+bool displayFormat(D3DFORMAT format) { return std::ranges::find(kDisplayFormats, format) != std::end(kDisplayFormats); }
+
+// A windowed back buffer has the display's colour layout, with or without alpha.
+bool backBufferFormatFor(D3DFORMAT displayMode, D3DFORMAT backBuffer) {
+  switch (displayMode) {
+    case D3DFMT_X8R8G8B8: return backBuffer == D3DFMT_X8R8G8B8 || backBuffer == D3DFMT_A8R8G8B8;
+    case D3DFMT_R5G6B5: return backBuffer == D3DFMT_R5G6B5;
+    case D3DFMT_X1R5G5B5: return backBuffer == D3DFMT_X1R5G5B5 || backBuffer == D3DFMT_A1R5G5B5;
+    default: return false;
+  }
+}
+
+// The display format whose framebuffer has these channel sizes.
+std::optional<D3DFORMAT> displayFormatOf(ColourBits bits) {
+  if (bits == ColourBits{8, 8, 8}) return D3DFMT_X8R8G8B8;
+  if (bits == ColourBits{5, 6, 5}) return D3DFMT_R5G6B5;
+  if (bits == ColourBits{5, 5, 5}) return D3DFMT_X1R5G5B5;
+  return std::nullopt;
+}
 
 bool depthFormat(D3DFORMAT format) {
   return format == D3DFMT_D16 || format == D3DFMT_D24X8 || format == D3DFMT_D24S8;
@@ -50,7 +72,11 @@ bool currentDisplayMode(D3DDISPLAYMODE& mode, bool& startedVideo) {
   mode.Width = static_cast<UINT>(desktop.w);
   mode.Height = static_cast<UINT>(desktop.h);
   mode.RefreshRate = desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate) : 60;
-  mode.Format = SDL_BITSPERPIXEL(desktop.format) == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8;
+  switch (SDL_BITSPERPIXEL(desktop.format)) {
+    case 15: mode.Format = D3DFMT_X1R5G5B5; break;
+    case 16: mode.Format = D3DFMT_R5G6B5; break;
+    default: mode.Format = D3DFMT_X8R8G8B8; break;
+  }
   return true;
 }
 
@@ -168,7 +194,7 @@ HRESULT Direct3D::CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT
                                   D3DFORMAT backBufferFormat, BOOL windowed) {
   if (adapter != 0) return D3DERR_INVALIDCALL;
   if (!validDeviceType(deviceType) || !displayFormat(adapterFormat) || !windowed) return D3DERR_NOTAVAILABLE;
-  if (backBufferFormat != D3DFMT_UNKNOWN && backBufferFormat != D3DFMT_X8R8G8B8 && backBufferFormat != D3DFMT_A8R8G8B8)
+  if (backBufferFormat != D3DFMT_UNKNOWN && !backBufferFormatFor(adapterFormat, backBufferFormat))
     return D3DERR_NOTAVAILABLE;
   return D3D_OK;
 }
@@ -216,7 +242,7 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3
   if (adapter != 0) return D3DERR_INVALIDCALL;
   if (!validDeviceType(deviceType) || !displayFormat(adapterFormat) || !depthFormat(depthStencilFormat))
     return D3DERR_NOTAVAILABLE;
-  if (renderTargetFormat != D3DFMT_X8R8G8B8 && renderTargetFormat != D3DFMT_A8R8G8B8) return D3DERR_NOTAVAILABLE;
+  if (!backBufferFormatFor(adapterFormat, renderTargetFormat)) return D3DERR_NOTAVAILABLE;
   return D3D_OK;
 }
 
@@ -261,10 +287,6 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
     return D3DERR_INVALIDCALL;
   if (pp.EnableAutoDepthStencil && !depthFormat(pp.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
   if ((pp.Flags & ~DWORD{0x3}) != 0) return D3DERR_INVALIDCALL;  // lockable back buffer, discard depth
-  if (pp.BackBufferFormat != D3DFMT_UNKNOWN && pp.BackBufferFormat != D3DFMT_X8R8G8B8 &&
-      pp.BackBufferFormat != D3DFMT_A8R8G8B8)
-    return D3DERR_NOTAVAILABLE;
-  if (pp.BackBufferFormat == D3DFMT_UNKNOWN) pp.BackBufferFormat = D3DFMT_X8R8G8B8;
   pp.BackBufferCount = 1;
   if (pp.hDeviceWindow == nullptr) pp.hDeviceWindow = focusWindow;
 
@@ -278,6 +300,15 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
       logOnce("CreateDevice: %s", reason.c_str());
       return D3DERR_NOTAVAILABLE;
     }
+    // The back buffer is the window's framebuffer, whose pixel format follows the desktop's.
+    const auto windowFormat = displayFormatOf(renderer->backBufferBits());
+    if (pp.BackBufferFormat == D3DFMT_UNKNOWN && windowFormat) pp.BackBufferFormat = *windowFormat;
+    if (!windowFormat || !backBufferFormatFor(*windowFormat, pp.BackBufferFormat)) {
+      const ColourBits bits = renderer->backBufferBits();
+      logOnce("CreateDevice: back buffer format %u does not match the window's %d/%d/%d bits",
+              static_cast<unsigned>(pp.BackBufferFormat), bits.red, bits.green, bits.blue);
+      return D3DERR_NOTAVAILABLE;
+    }
     // The back buffer is the window's: its size is the client size.
     if ((pp.BackBufferWidth != 0 && pp.BackBufferWidth != renderer->backBufferWidth()) ||
         (pp.BackBufferHeight != 0 && pp.BackBufferHeight != renderer->backBufferHeight()))
@@ -286,6 +317,11 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
     pp.BackBufferHeight = renderer->backBufferHeight();
     if (pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE) renderer->setPresentImmediately(true);
   } else {
+    if (pp.BackBufferFormat == D3DFMT_UNKNOWN) pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (std::ranges::none_of(kDisplayFormats, [&](D3DFORMAT display) {
+          return backBufferFormatFor(display, pp.BackBufferFormat);
+        }))
+      return D3DERR_NOTAVAILABLE;
     if (pp.BackBufferWidth == 0) pp.BackBufferWidth = 1;
     if (pp.BackBufferHeight == 0) pp.BackBufferHeight = 1;
   }

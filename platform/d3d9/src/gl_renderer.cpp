@@ -214,6 +214,7 @@ struct GlRenderer::Impl {
   SDL_GLContext context = nullptr;
   GlLimits limits;
   int width = 0, height = 0;
+  ColourBits bits;
   uint32_t refreshRate = 60;
   GLuint program = 0, vertexArray = 0, streamBuffer = 0, sampler = 0;
   Uniforms u{};
@@ -485,6 +486,9 @@ std::unique_ptr<GlRenderer> GlRenderer::create(SDL_Window* window, std::string& 
   impl->limits = queryLimits();
   cachedLimits() = impl->limits;
   SDL_GL_GetDrawableSize(window, &impl->width, &impl->height);
+  SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &impl->bits.red);
+  SDL_GL_GetAttribute(SDL_GL_GREEN_SIZE, &impl->bits.green);
+  SDL_GL_GetAttribute(SDL_GL_BLUE_SIZE, &impl->bits.blue);
   SDL_DisplayMode mode;
   if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0)
     impl->refreshRate = static_cast<uint32_t>(mode.refresh_rate);
@@ -539,6 +543,7 @@ void GlRenderer::makeCurrent() {
 }
 
 const GlLimits& GlRenderer::limits() const { return m_impl->limits; }
+ColourBits GlRenderer::backBufferBits() const { return m_impl->bits; }
 uint32_t GlRenderer::backBufferWidth() const { return static_cast<uint32_t>(m_impl->width); }
 uint32_t GlRenderer::backBufferHeight() const { return static_cast<uint32_t>(m_impl->height); }
 uint32_t GlRenderer::refreshRate() const { return m_impl->refreshRate; }

@@ -15,6 +15,12 @@ struct SDL_Window;
 
 namespace d3d9 {
 
+// Bits per colour channel of the window's framebuffer.
+struct ColourBits {
+  int red = 0, green = 0, blue = 0;
+  bool operator==(const ColourBits&) const = default;
+};
+
 struct GlLimits {
   uint32_t maxTextureSize = 0;
   float maxPointSize = 1.0f;
@@ -53,6 +59,7 @@ class GlRenderer {
   const GlLimits& limits() const;
   uint32_t backBufferWidth() const;
   uint32_t backBufferHeight() const;
+  ColourBits backBufferBits() const;
   // Refresh rate of the window's display in Hz (60 when it reports none).
   uint32_t refreshRate() const;
 

@@ -32,6 +32,17 @@ bool wholeFileArgs(const char* what, bool ok) {
   return ok;
 }
 
+// The file read and its decoder made by `open` (bytes, reason out); on failure one line on
+// stderr names the file and the reason.
+template <typename Open>
+std::unique_ptr<kq::sound::Decoder> openFile(const char* function, const char* name, Open open) {
+  std::string why;
+  std::unique_ptr<kq::sound::Decoder> decoder;
+  if (auto bytes = kq::sound::readWholeFile(name, &why)) decoder = open(std::move(*bytes), &why);
+  if (!decoder) std::fprintf(stderr, "sound: %s: %s: %s\n", function, name, why.c_str());
+  return decoder;
+}
+
 void unbind(Source* s) {
   if (s->engine && s->channel >= 0) s->engine->channelSlot(s->channel) = nullptr;
   s->channel = -1;
@@ -114,9 +125,10 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offse
   if (!g_engine || !wholeFileArgs("FSOUND_Stream_Open", mode == 0 && offset == 0 && length == 0)) {
     return nullptr;
   }
-  auto bytes = kq::sound::readWholeFile(name);
-  if (!bytes) return nullptr;
-  auto decoder = kq::sound::openMp3(std::move(*bytes), g_engine->rate(), nullptr);
+  const int rate = g_engine->rate();
+  auto decoder = openFile("FSOUND_Stream_Open", name, [rate](std::vector<std::uint8_t> bytes, std::string* why) {
+    return kq::sound::openMp3(std::move(bytes), rate, why);
+  });
   if (!decoder) return nullptr;
   auto* stream = new FSOUND_STREAM(true, std::move(decoder), g_engine->rampFrames());
   g_live.push_back(stream);
@@ -183,9 +195,10 @@ FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* name, int offset, int length, unsig
                                                            samplelist == nullptr && samplelistnum == 0)) {
     return nullptr;
   }
-  auto bytes = kq::sound::readWholeFile(name);
-  if (!bytes) return nullptr;
-  auto decoder = kq::sound::openModule(*bytes, g_engine->rate(), nullptr);
+  const int rate = g_engine->rate();
+  auto decoder = openFile("FMUSIC_LoadSongEx", name, [rate](std::vector<std::uint8_t> bytes, std::string* why) {
+    return kq::sound::openModule(bytes, rate, why);
+  });
   if (!decoder) return nullptr;
   auto* mod = new FMUSIC_MODULE(false, std::move(decoder), g_engine->rampFrames());
   g_live.push_back(mod);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace kq::sound {
@@ -73,23 +74,28 @@ std::optional<std::string> resolvePath(const char* name) {
   return resolved;
 }
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const char* name) {
+std::optional<std::vector<std::uint8_t>> readWholeFile(const char* name, std::string* why) {
+  auto fail = [why](const char* reason) -> std::optional<std::vector<std::uint8_t>> {
+    if (why) *why = reason;
+    return std::nullopt;
+  };
   std::optional<std::string> path = resolvePath(name);
-  if (!path) return std::nullopt;
+  if (!path) return fail("no such file");
   int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return fail(std::strerror(errno));
   std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
-      static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
-    return std::nullopt;
-  }
+  if (::fstat(fd, &st) != 0) return fail(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return fail("not a file");
+  if (st.st_size <= 0) return fail("empty file");
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) return fail("file too large");
   std::vector<std::uint8_t> bytes(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
+    if (n < 0) return fail(std::strerror(errno));
+    if (n == 0) return fail("file shrank while read");
     done += static_cast<size_t>(n);
   }
   return bytes;

@@ -15,8 +15,9 @@ namespace kq::sound {
 // such matches the first in byte order wins. Nothing when no file matches.
 std::optional<std::string> resolvePath(const char* name);
 
-// The whole contents of the file `name` names (see resolvePath). Nothing for a missing,
-// unreadable or empty file, a directory, or one larger than the layer accepts.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const char* name);
+// The whole contents of the file `name` names (see resolvePath). Nothing (and the reason in
+// `why`) for a missing, unreadable or empty file, a directory, or one larger than the layer
+// accepts.
+std::optional<std::vector<std::uint8_t>> readWholeFile(const char* name, std::string* why = nullptr);
 
 }  // namespace kq::sound

@@ -64,15 +64,52 @@ constexpr KeyEntry kKeys[] = {
     {SDL_SCANCODE_LALT, {VK_MENU, 0x38, false}}, {SDL_SCANCODE_LGUI, {VK_LWIN, 0x5B, true}},
     {SDL_SCANCODE_RCTRL, {VK_CONTROL, 0x1D, true}}, {SDL_SCANCODE_RSHIFT, {VK_SHIFT, 0x36, false}},
     {SDL_SCANCODE_RALT, {VK_MENU, 0x38, true}}, {SDL_SCANCODE_RGUI, {VK_RWIN, 0x5C, true}},
+    {SDL_SCANCODE_KP_EQUALS, {VK_OEM_NEC_EQUAL, 0x59, false}},
+    {SDL_SCANCODE_F13, {VK_F13, 0x64, false}}, {SDL_SCANCODE_F14, {VK_F13 + 1, 0x65, false}},
+    {SDL_SCANCODE_F15, {VK_F13 + 2, 0x66, false}}, {SDL_SCANCODE_F16, {VK_F13 + 3, 0x67, false}},
+    {SDL_SCANCODE_F17, {VK_F13 + 4, 0x68, false}}, {SDL_SCANCODE_F18, {VK_F13 + 5, 0x69, false}},
+    {SDL_SCANCODE_F19, {VK_F13 + 6, 0x6A, false}}, {SDL_SCANCODE_F20, {VK_F13 + 7, 0x6B, false}},
+    {SDL_SCANCODE_F21, {VK_F13 + 8, 0x6C, false}}, {SDL_SCANCODE_F22, {VK_F13 + 9, 0x6D, false}},
+    {SDL_SCANCODE_F23, {VK_F13 + 10, 0x6E, false}}, {SDL_SCANCODE_F24, {VK_F24, 0x76, false}},
+    {SDL_SCANCODE_MUTE, {VK_VOLUME_MUTE, 0x20, true}}, {SDL_SCANCODE_AUDIOMUTE, {VK_VOLUME_MUTE, 0x20, true}},
+    {SDL_SCANCODE_VOLUMEDOWN, {VK_VOLUME_DOWN, 0x2E, true}}, {SDL_SCANCODE_VOLUMEUP, {VK_VOLUME_UP, 0x30, true}},
+    {SDL_SCANCODE_AUDIONEXT, {VK_MEDIA_NEXT_TRACK, 0x19, true}},
+    {SDL_SCANCODE_AUDIOPREV, {VK_MEDIA_PREV_TRACK, 0x10, true}},
+    {SDL_SCANCODE_AUDIOSTOP, {VK_MEDIA_STOP, 0x24, true}}, {SDL_SCANCODE_AUDIOPLAY, {VK_MEDIA_PLAY_PAUSE, 0x22, true}},
+    {SDL_SCANCODE_MEDIASELECT, {VK_LAUNCH_MEDIA_SELECT, 0x6D, true}}, {SDL_SCANCODE_MAIL, {VK_LAUNCH_MAIL, 0x6C, true}},
+    {SDL_SCANCODE_COMPUTER, {VK_LAUNCH_APP1, 0x6B, true}}, {SDL_SCANCODE_CALCULATOR, {VK_LAUNCH_APP2, 0x21, true}},
+    {SDL_SCANCODE_AC_SEARCH, {VK_BROWSER_SEARCH, 0x65, true}}, {SDL_SCANCODE_AC_HOME, {VK_BROWSER_HOME, 0x32, true}},
+    {SDL_SCANCODE_AC_BACK, {VK_BROWSER_BACK, 0x6A, true}}, {SDL_SCANCODE_AC_FORWARD, {VK_BROWSER_FORWARD, 0x69, true}},
+    {SDL_SCANCODE_AC_STOP, {VK_BROWSER_STOP, 0x68, true}}, {SDL_SCANCODE_AC_REFRESH, {VK_BROWSER_REFRESH, 0x67, true}},
+    {SDL_SCANCODE_AC_BOOKMARKS, {VK_BROWSER_FAVORITES, 0x66, true}}, {SDL_SCANCODE_SLEEP, {VK_SLEEP, 0x5F, true}},
+    // Japanese and Korean keys: ro, katakana/hiragana, yen, henkan, muhenkan, hangul, hanja.
+    {SDL_SCANCODE_INTERNATIONAL1, {VK_OEM_102, 0x73, false}}, {SDL_SCANCODE_INTERNATIONAL2, {VK_KANA, 0x70, false}},
+    {SDL_SCANCODE_INTERNATIONAL3, {VK_OEM_5, 0x7D, false}}, {SDL_SCANCODE_INTERNATIONAL4, {VK_CONVERT, 0x79, false}},
+    {SDL_SCANCODE_INTERNATIONAL5, {VK_NONCONVERT, 0x7B, false}}, {SDL_SCANCODE_LANG1, {VK_HANGUL, 0x72, false}},
+    {SDL_SCANCODE_LANG2, {VK_HANJA, 0x71, false}},
 };
+
+// X keysyms that matter for keys SDL does not report itself.
+constexpr unsigned long kKeysymF13 = 0xFFCA;
+constexpr unsigned long kKeysymF24 = 0xFFD5;
+constexpr unsigned long kKeysymIsoLevel3Shift = 0xFE03;
+constexpr unsigned long kKeysymModeSwitch = 0xFF7E;
 
 }  // namespace
 
-std::optional<KeyInfo> keyFromScancode(int sdlScancode) {
+KeyInfo keyFromScancode(int sdlScancode) {
   for (const KeyEntry& entry : kKeys)
     if (entry.scancode == sdlScancode) return entry.info;
-  return std::nullopt;
+  return kUnmappedKey;
 }
+
+KeyInfo keyFromKeysym(unsigned long keysym) {
+  if (keysym >= kKeysymF13 && keysym <= kKeysymF24)
+    return {static_cast<BYTE>(VK_F13 + (keysym - kKeysymF13)), 0, false};
+  return kUnmappedKey;
+}
+
+bool isAltGrKeysym(unsigned long keysym) { return keysym == kKeysymIsoLevel3Shift || keysym == kKeysymModeSwitch; }
 
 KeyMessage makeKeyMessage(const KeyInfo& key, bool down, bool repeat, KeyModifiers modifiers) {
   // Releasing Alt itself is still a system key-up, although Alt is no longer down.

@@ -4,17 +4,25 @@
 
 #include <windows.h>
 
-#include <optional>
-
 namespace win32 {
 
 struct KeyInfo {
   BYTE vk;
-  BYTE scanCode;  // PC scan code set 1, as Windows reports it in lParam
+  BYTE scanCode;  // PC scan code set 1, as Windows reports it in lParam; 0 when unknown
   bool extended;
 };
 
-std::optional<KeyInfo> keyFromScancode(int sdlScancode);
+// A key with no virtual-key code of its own, reported as the real system reports such keys.
+inline constexpr KeyInfo kUnmappedKey{0xFF, 0, false};
+
+// The virtual key and scan code of an SDL scancode; kUnmappedKey for keys without one.
+KeyInfo keyFromScancode(int sdlScancode);
+// The best virtual key for an X keysym of a key that SDL does not know (F13 to F24 mapped
+// onto spare key codes, say); scan code 0.
+KeyInfo keyFromKeysym(unsigned long keysym);
+// Whether the keysym is AltGr (ISO_Level3_Shift or Mode_switch), which the real system
+// reports as Control plus Alt.
+bool isAltGrKeysym(unsigned long keysym);
 
 struct KeyModifiers {
   bool alt = false;      // an Alt key is down (after this transition)

@@ -6,9 +6,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "keys.h"
+#include "termination.h"
 #include "window_internal.h"
+#include "x11_bridge.h"
 
 namespace win32 {
 namespace {
@@ -19,6 +23,8 @@ POINT g_cursor{};
 // Buttons held as of the newest translated event (SDL's own state is already ahead of
 // the events still waiting to be translated).
 Uint32 g_buttons = 0;
+// AltGr is held (see translateKeyEvent).
+bool g_altGrDown = false;
 
 bool inRange(UINT message, UINT first, UINT last) {
   return (first == 0 && last == 0) || (message >= first && message <= last);
@@ -89,27 +95,46 @@ void translateWindowEvent(const SDL_WindowEvent& event) {
   }
 }
 
-void translateKeyEvent(const SDL_KeyboardEvent& event) {
-  auto window = findWindowBySdlId(event.windowID);
-  // Where keyboard focus came from the pointer rather than a focus change, SDL names no
-  // window; the keys belong to the window that has the focus here.
-  if (!window) window = findWindow(trackedFocus());
+// The window that keys go to: the one SDL names, or where keyboard focus came from the
+// pointer rather than a focus change (SDL then names none), the one with the focus here.
+std::shared_ptr<Window> keyWindow(uint32_t sdlWindowId) {
+  auto window = findWindowBySdlId(sdlWindowId);
+  return window ? window : findWindow(trackedFocus());
+}
+
+void postKey(const std::shared_ptr<Window>& window, const KeyInfo& key, bool down, bool repeat,
+             KeyModifiers modifiers) {
+  const KeyMessage message = makeKeyMessage(key, down, repeat, modifiers);
+  post(window, message.message, key.vk, message.lParam, g_cursor);
+}
+
+// `pressKeysym` is the X keysym of the press SDL reports here, when known.
+void translateKeyEvent(const SDL_KeyboardEvent& event, std::optional<unsigned long> pressKeysym) {
+  auto window = keyWindow(event.windowID);
   if (!window) return;
-  auto key = keyFromScancode(event.keysym.scancode);
-  if (!key) return;
-  const KeyModifiers modifiers{(event.keysym.mod & KMOD_ALT) != 0, (event.keysym.mod & KMOD_CTRL) != 0};
-  const KeyMessage message = makeKeyMessage(*key, event.type == SDL_KEYDOWN, event.repeat != 0, modifiers);
-  post(window, message.message, key->vk, message.lParam, g_cursor);
+  const bool down = event.type == SDL_KEYDOWN;
+  // AltGr arrives as Right Alt; the real system reports it as Control plus Alt, so it and
+  // the keys pressed with it are ordinary keys.
+  const bool altGrKey = event.keysym.scancode == SDL_SCANCODE_RALT &&
+                        (down ? pressKeysym && isAltGrKeysym(*pressKeysym) : g_altGrDown);
+  if (altGrKey) g_altGrDown = down;
+  const KeyModifiers modifiers{(event.keysym.mod & KMOD_ALT) != 0 || g_altGrDown,
+                               (event.keysym.mod & KMOD_CTRL) != 0 || g_altGrDown || altGrKey};
+  postKey(window, keyFromScancode(event.keysym.scancode), down, event.repeat != 0, modifiers);
+}
+
+// A key press SDL passed over because it has no scancode for the key.
+void translateUnreportedKeyPress(unsigned long keysym) {
+  if (auto window = keyWindow(0)) {
+    const SDL_Keymod mod = SDL_GetModState();
+    postKey(window, keyFromKeysym(keysym), true, false, {(mod & KMOD_ALT) != 0, (mod & KMOD_CTRL) != 0});
+  }
 }
 
 void translateEvent(const SDL_Event& event) {
   switch (event.type) {
     case SDL_WINDOWEVENT:
       translateWindowEvent(event.window);
-      break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-      translateKeyEvent(event.key);
       break;
     case SDL_MOUSEMOTION: {
       auto window = findWindowBySdlId(event.motion.windowID);
@@ -153,6 +178,20 @@ std::shared_ptr<Window> windowToPaint(const MessageQueue& queue, HWND filter) {
   return nullptr;
 }
 
+// A termination signal closes the thread's top-level windows as the system's close command
+// would; it waits for the first such window if there is none yet.
+void deliverTerminationRequest() {
+  if (!takeTerminationRequest()) return;
+  const auto queue = currentQueue();
+  bool delivered = false;
+  for (const auto& window : allWindows()) {
+    if (window->queue != queue || window->owner || window->destroying) continue;
+    post(window, WM_CLOSE, 0, 0, g_cursor);
+    delivered = true;
+  }
+  if (!delivered) keepTerminationRequest();
+}
+
 }  // namespace
 
 std::shared_ptr<MessageQueue> currentQueue() {
@@ -176,10 +215,25 @@ void dropWindowMessages(MessageQueue& queue, HWND window) {
 }
 
 void pumpDisplayEvents() {
+  deliverTerminationRequest();
   if (!onVideoThread()) return;
   SDL_PumpEvents();
+  // The window system's own event for a key press comes just before SDL's key event for it;
+  // a press that SDL follows with no key event of its own is one SDL has no scancode for.
+  std::optional<unsigned long> pressKeysym;
   SDL_Event event;
-  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) translateEvent(event);
+  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+      translateKeyEvent(event.key, std::exchange(pressKeysym, std::nullopt));
+      continue;
+    }
+    if (pressKeysym) translateUnreportedKeyPress(*std::exchange(pressKeysym, std::nullopt));
+    if (event.type == SDL_SYSWMEVENT)
+      pressKeysym = x11KeyPressKeysym(event.syswm.msg);
+    else
+      translateEvent(event);
+  }
+  if (pressKeysym) translateUnreportedKeyPress(*pressKeysym);
 }
 
 POINT lastCursorPos() { return g_cursor; }

@@ -15,6 +15,7 @@
 #include "gdi_internal.h"
 #include "handle_table.h"
 #include "message_queue.h"
+#include "termination.h"
 #include "window_internal.h"
 #include "x11_bridge.h"
 
@@ -132,6 +133,9 @@ bool ensureVideo() {
     return false;
   }
   g_videoThread = std::this_thread::get_id();
+  // The key input uses the window system's own key events for what SDL does not report.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  installLostDisplayHandler();
   return true;
 }
 
@@ -251,16 +255,21 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   }
 
   // The visual is chosen when the X window is made, so the rendering layer's needs are
-  // settled here: a 3.3 core context, 24-bit depth, double buffering.
+  // settled here: a 3.3 core context, 24-bit depth, double buffering, the desktop's colours.
   SDL_GL_ResetAttributes();
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  // The colour channels follow the desktop's depth: the window then gets the screen's own
+  // visual, and the device a back buffer in the display's format.
+  SDL_DisplayMode desktop;
+  const int desktopBits = SDL_GetDesktopDisplayMode(0, &desktop) == 0 ? SDL_BITSPERPIXEL(desktop.format) : 24;
+  const bool shallow = desktopBits == 15 || desktopBits == 16;
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, shallow ? 5 : 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, desktopBits == 16 ? 6 : shallow ? 5 : 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, shallow ? 5 : 8);
 
   Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL;
   if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;

@@ -168,6 +168,26 @@ bool x11Focus(SDL_Window* window) {
   return !trap.failed();
 }
 
+std::optional<unsigned long> x11KeyPressKeysym(const SDL_SysWMmsg* message) {
+  if (!message || message->subsystem != SDL_SYSWM_X11) return std::nullopt;
+  XEvent event = message->msg.x11.event;
+  if (event.type != KeyPress) return std::nullopt;
+  return XLookupKeysym(&event.xkey, 0);
+}
+
+namespace {
+void (*g_connectionLost)() = nullptr;
+int onIoError(Display*) {
+  g_connectionLost();
+  return 0;  // not reached: the handler ends the process
+}
+}  // namespace
+
+void x11OnConnectionLost(void (*handler)()) {
+  g_connectionLost = handler;
+  XSetIOErrorHandler(onIoError);
+}
+
 #else
 
 bool x11SetShape(SDL_Window*, const std::vector<ShapeRect>*) { return false; }
@@ -177,6 +197,8 @@ bool x11HasWindowManager(SDL_Window*) { return false; }
 void x11Raise(SDL_Window*) {}
 void x11Sync(SDL_Window*) {}
 bool x11Focus(SDL_Window*) { return false; }
+std::optional<unsigned long> x11KeyPressKeysym(const SDL_SysWMmsg*) { return std::nullopt; }
+void x11OnConnectionLost(void (*)()) {}
 
 #endif
 

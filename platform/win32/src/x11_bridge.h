@@ -8,6 +8,7 @@
 #include <vector>
 
 struct SDL_Window;
+struct SDL_SysWMmsg;
 
 namespace win32 {
 
@@ -34,5 +35,13 @@ void x11Raise(SDL_Window* window);
 void x11Sync(SDL_Window* window);
 // Gives the window the X input focus if it is viewable; false otherwise.
 bool x11Focus(SDL_Window* window);
+
+// The keysym (unshifted) of a key press carried by a window-system event; nothing for any
+// other event. SDL reports only the keys it has a scancode for, and AltGr as Right Alt.
+std::optional<unsigned long> x11KeyPressKeysym(const SDL_SysWMmsg* message);
+
+// Calls `handler` (which must not return) when any display connection of the process is
+// lost, in place of Xlib's default, which exits through the static destructors.
+void x11OnConnectionLost(void (*handler)());
 
 }  // namespace win32

@@ -1,12 +1,6 @@
 #include "fatal_error_recorder.h"
 
-#include <windows.h>
-
-#include "fatal_error.h"
-#include "main_window.h"
-
-// The renderer reads the shell's window handle; tests that need a window set it.
-HWND mainWindow = nullptr;
+#include "shell.h"
 
 namespace {
 

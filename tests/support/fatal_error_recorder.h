@@ -1,5 +1,5 @@
-// A stand-in for the shell's fatal error routine in renderer tests: it records the message
-// and unwinds back to the test instead of ending the process.
+// The shell's fatal error routine for tests of the parts below the shell: it records the
+// message and unwinds back to the test instead of ending the process.
 #pragma once
 
 #include <functional>
