@@ -9,6 +9,7 @@
 
 #include "art.h"
 #include "canvas.h"
+#include "generate.h"
 #include "test_support.h"
 #include "text.h"
 
@@ -259,13 +260,12 @@ TEST(AssetgenMeshes, HeadersTemplatesAndMaterialOrder) {
 
 #ifdef KQ_ASSIMP
 // What an independent reader makes of a mesh file.
-std::map<std::string, std::string> assimpInfo(const std::string& name) {
+std::map<std::string, std::string> assimpInfo(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::map<std::string, std::string> facts;
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "assetgen_assimp_check";
     std::filesystem::create_directories(dir);
     std::filesystem::path path = dir / name;
     {
-        const auto& bytes = file(name);
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f) return facts;
         std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -283,6 +283,8 @@ std::map<std::string, std::string> assimpInfo(const std::string& name) {
     std::filesystem::remove(path);
     return facts;
 }
+
+std::map<std::string, std::string> assimpInfo(const std::string& name) { return assimpInfo(name, file(name)); }
 
 TEST(AssetgenMeshes, AnIndependentReaderLoadsEveryMesh) {
     for (const char* b : {"BUT_PREV.X", "BUT_PLAY.X", "BUT_STOP.X", "BUT_NEXT.X", "BUT_INFO.X", "BUT_TOP.X",
@@ -303,6 +305,26 @@ TEST(AssetgenMeshes, AnIndependentReaderLoadsEveryMesh) {
     EXPECT_EQ(wheels["Animations"], "1");
     EXPECT_EQ(wheels["Animation Channels"], "24");
     EXPECT_EQ(wheels["Primitive Types"], "triangles");
+}
+
+// The binary and compressed forms of every mesh read as their text form does.
+TEST(AssetgenMeshes, AnIndependentReaderLoadsTheOtherXForms) {
+    std::vector<assetgen::GeneratedFile> text;
+    assetgen::generateMeshes(assetgen::XFormat::kText, text);
+    for (auto format : {assetgen::XFormat::kBinary, assetgen::XFormat::kCompressedText,
+                        assetgen::XFormat::kCompressedBinary}) {
+        std::vector<assetgen::GeneratedFile> other;
+        assetgen::generateMeshes(format, other);
+        ASSERT_EQ(other.size(), text.size());
+        for (size_t i = 0; i < other.size(); ++i) {
+            auto expected = assimpInfo(text[i].name, text[i].bytes);
+            auto actual = assimpInfo(other[i].name, other[i].bytes);
+            ASSERT_FALSE(expected["Vertices"].empty()) << text[i].name;
+            for (const char* key : {"Nodes", "Meshes", "Vertices", "Faces", "Materials", "Animation Channels"}) {
+                EXPECT_EQ(actual[key], expected[key]) << other[i].name << " " << key << " form " << static_cast<int>(format);
+            }
+        }
+    }
 }
 #endif
 

@@ -16,10 +16,8 @@
 namespace assetgen {
 namespace {
 
-std::vector<uint8_t> toBytes(const std::string& s) { return {s.begin(), s.end()}; }
-
-std::string meshFile(const Mesh& mesh, const std::string& name, bool referenceLast) {
-    XWriter w(XFloatSize::k64, XTemplateSet::kMesh);
+std::vector<uint8_t> meshFile(const Mesh& mesh, const std::string& name, bool referenceLast, XFormat format) {
+    XWriter w(XFloatSize::k64, XTemplateSet::kMesh, format);
     XMeshOptions options;
     options.referenceLastMaterial = referenceLast;
     w.mesh(mesh, name, options);
@@ -74,23 +72,34 @@ bool buildAssets(SceneAssets& a, std::string* error) {
 
 }  // namespace
 
+void generateMeshes(XFormat format, std::vector<GeneratedFile>& files) {
+    const Camera camera;
+    files.push_back({"PLANES.X", meshFile(planesMesh(camera), "Planes", false, format)});
+    for (size_t i = 0; i < kButtons.size(); ++i) {
+        files.push_back({kButtons[i].resourceName, meshFile(buttonMesh(camera, i), kButtons[i].meshName, true, format)});
+    }
+    files.push_back({"CREDZ.X", meshFile(creditsMesh(camera), "Credits", true, format)});
+    const Train train = buildTrain();
+    files.push_back({"TRAIN_CABS.X", cabsFile(train, format)});
+    files.push_back({"TRAIN_WHEELS.X", wheelsFile(train, format)});
+}
+
+std::vector<uint8_t> standardTemplates() {
+    XWriter w(XFloatSize::k64, XTemplateSet::kStandard, XFormat::kBinary);
+    return w.take();
+}
+
 bool generateResources(std::vector<GeneratedFile>& files, std::string* error) {
     SceneAssets a;
     if (!buildAssets(a, error)) return false;
+    generateMeshes(XFormat::kText, files);
     files.push_back({"region.bin", encodeRegionData(outlineRegion())});
-    files.push_back({"PLANES.X", toBytes(meshFile(a.planes, "Planes", false))});
     files.push_back({"FINAL_LAYER.TGA", encodeTga32(a.overlay)});
     std::vector<uint8_t> jpeg;
     if (!encodeJpeg(a.background, 92, jpeg, error)) return false;
     files.push_back({"FINAL_BACK.JPG", jpeg});
-    for (size_t i = 0; i < kButtons.size(); ++i) {
-        files.push_back({kButtons[i].resourceName, toBytes(meshFile(a.buttons[i], kButtons[i].meshName, true))});
-    }
-    files.push_back({"CREDZ.X", toBytes(meshFile(a.credz, "Credits", true))});
     if (!encodeJpeg(a.credits, 92, jpeg, error)) return false;
     files.push_back({"CREDZ.JPG", jpeg});
-    files.push_back({"TRAIN_CABS.X", toBytes(cabsFile(a.train))});
-    files.push_back({"TRAIN_WHEELS.X", toBytes(wheelsFile(a.train))});
     files.push_back({"COAL_LOCO.BMP", encodeBmp24(a.loco)});
     // WAGON_k.BMP belongs to the k-th wagon counted from the end of the train.
     for (int k = 1; k <= 5; ++k) {

@@ -6,12 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "xfile_writer.h"
+
 namespace assetgen {
 
 struct GeneratedFile {
     std::string name;  // file name under resources/
     std::vector<uint8_t> bytes;
 };
+
+// The twelve meshes in one of the X file forms.
+void generateMeshes(XFormat format, std::vector<GeneratedFile>& files);
+
+// The standard templates as one binary template-only X block.
+std::vector<uint8_t> standardTemplates();
 
 // Builds all resources in memory, in a fixed order.
 bool generateResources(std::vector<GeneratedFile>& files, std::string* error);

@@ -467,14 +467,14 @@ Train buildTrain() {
     return t;
 }
 
-std::string cabsFile(const Train& train) {
-    XWriter w(XFloatSize::k64, XTemplateSet::kMesh);
+std::vector<uint8_t> cabsFile(const Train& train, XFormat format) {
+    XWriter w(XFloatSize::k64, XTemplateSet::kMesh, format);
     w.mesh(train.cabs, "TrainCabs");
     return w.take();
 }
 
-std::string wheelsFile(const Train& train) {
-    XWriter w(XFloatSize::k32, XTemplateSet::kAnimatedFrames);
+std::vector<uint8_t> wheelsFile(const Train& train, XFormat format) {
+    XWriter w(XFloatSize::k32, XTemplateSet::kAnimatedFrames, format);
     std::vector<XWriter::WheelAnimation> animations;
     for (const WheelSet& ws : train.wheels) {
         Mat4 rest = wheelRotationAt(ws, 0) * translation(ws.position);

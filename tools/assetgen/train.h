@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mesh.h"
+#include "xfile_writer.h"
 #include "train_layout.h"
 
 namespace assetgen {
@@ -111,7 +112,7 @@ std::array<double, 4> quaternionFromMatrix(const Mat4& m);
 Mat4 matrixFromQuaternion(const std::array<double, 4>& q);
 
 // The wheels' file: 24 frames and the animation set; and the cabs' file.
-std::string wheelsFile(const Train& train);
-std::string cabsFile(const Train& train);
+std::vector<uint8_t> wheelsFile(const Train& train, XFormat format);
+std::vector<uint8_t> cabsFile(const Train& train, XFormat format);
 
 }  // namespace assetgen
