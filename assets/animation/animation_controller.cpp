@@ -100,7 +100,7 @@ class AnimationController final : public d3dx::RefCounted<ID3DXAnimationControll
   AnimationController(UINT maxOutputs, UINT maxSets, UINT maxTracks, UINT maxEvents)
       : m_outputs(maxOutputs),
         m_sets(maxSets + size_t(1)),
-        m_outputMap(checkedMapSize(maxOutputs, maxSets), -1),
+        m_outputMap((size_t(maxSets) + 1) * maxOutputs, -1),
         m_tracks(maxTracks),
         m_events(maxEvents) {
     for (Track& t : m_tracks) t.setSlot = maxSets;
@@ -303,11 +303,10 @@ class AnimationController final : public d3dx::RefCounted<ID3DXAnimationControll
   HRESULT STDMETHODCALLTYPE CloneAnimationController(UINT maxOutputs, UINT maxSets, UINT maxTracks, UINT maxEvents,
                                                      LPD3DXANIMATIONCONTROLLER* clone) override;
 
-  // Throws std::bad_alloc when the output map cannot exist.
-  static size_t checkedMapSize(UINT maxOutputs, UINT maxSets) {
-    const size_t rows = size_t(maxSets) + 1;
-    if (rows > std::numeric_limits<size_t>::max() / sizeof(int) / maxOutputs) throw std::bad_alloc();
-    return rows * maxOutputs;
+  // Whether the size of the output map (one entry per set slot and output) can be expressed at
+  // all; checked before anything is allocated.
+  static bool outputMapFits(UINT maxOutputs, UINT maxSets) {
+    return size_t(maxSets) + 1 <= std::numeric_limits<size_t>::max() / sizeof(int) / maxOutputs;
   }
 
  private:
@@ -410,13 +409,13 @@ class AnimationController final : public d3dx::RefCounted<ID3DXAnimationControll
     return e;
   }
 
-  void applyBlendEvents(double now);
+  void applyBlendEvents(double previous, double now);
   double advanceTrack(Track& t, double previous, double now);
   void reportCallbacks(UINT track, double from, LPD3DXANIMATIONCALLBACKHANDLER handler);
   HRESULT writeOutput(UINT output);
 
   std::vector<Output> m_outputs;
-  UINT m_outputsInUse = 0;  // one past the highest slot ever filled and not trailing free
+  UINT m_outputsInUse = 0;                        // one past the highest slot ever filled and not trailing free
   std::vector<ComPtr<ID3DXAnimationSet>> m_sets;  // maxSets + 1: the last stays empty ("no set")
   UINT m_numSets = 0;
   std::vector<int> m_outputMap;  // per set slot, per output: the animation index or -1
@@ -461,7 +460,8 @@ HRESULT AnimationController::RegisterAnimationOutput(LPCSTR name, D3DXMATRIX* ma
   }
   m_outputs[freeSlot] = std::move(o);
   m_outputsInUse = std::max(m_outputsInUse, freeSlot + 1);
-  for (UINT slot = 0; slot < m_numSets; ++slot) mapRow(slot)[freeSlot] = animationFor(m_sets[slot].get(), m_outputs[freeSlot]);
+  for (UINT slot = 0; slot < m_numSets; ++slot)
+    mapRow(slot)[freeSlot] = animationFor(m_sets[slot].get(), m_outputs[freeSlot]);
   return S_OK;
 }
 
@@ -481,7 +481,7 @@ HRESULT AnimationController::UnregisterAnimationSet(LPD3DXANIMATIONSET set) {
   const UINT last = --m_numSets;
   m_sets[slot] = std::move(m_sets[last]);
   m_sets[last].reset();
-  std::copy_n(mapRow(last), maxOutputs(), mapRow(slot));
+  if (slot != last) std::copy_n(mapRow(last), maxOutputs(), mapRow(slot));
   std::fill_n(mapRow(last), maxOutputs(), -1);
   for (Track& t : m_tracks) {
     if (t.setSlot == slot) {
@@ -493,9 +493,12 @@ HRESULT AnimationController::UnregisterAnimationSet(LPD3DXANIMATIONSET set) {
   return S_OK;
 }
 
-void AnimationController::applyBlendEvents(double now) {
-  while (!m_pendingBlends.empty() && startOf(m_pendingBlends.front()) <= now)
-    begin(m_pendingBlends, m_currentBlend, m_priorityBlend);
+void AnimationController::applyBlendEvents(double previous, double now) {
+  while (!m_pendingBlends.empty() && startOf(m_pendingBlends.front()) <= now) {
+    const double at = std::max(previous, startOf(m_pendingBlends.front()));
+    const AnimationEvent* running = m_events.find(m_currentBlend);
+    begin(m_pendingBlends, m_currentBlend, running ? eventValue(*running, at) : m_priorityBlend);
+  }
   if (const AnimationEvent* e = m_events.find(m_currentBlend)) m_priorityBlend = float(eventValue(*e, now));
 }
 
@@ -508,7 +511,11 @@ double AnimationController::advanceTrack(Track& t, double previous, double now) 
   for (;;) {
     while (!t.pending.empty() && startOf(t.pending.front()) <= time) {
       const D3DXEVENT_TYPE kind = m_events.find(t.pending.front())->desc.Type;
-      const double value = kind == D3DXEVENT_TRACKSPEED ? t.desc.Speed : t.desc.Weight;
+      // A change that starts while another of its kind runs starts from where that one is.
+      const AnimationEvent* running = m_events.find(t.current[kind]);
+      double value = kind == D3DXEVENT_TRACKSPEED ? t.desc.Speed : t.desc.Weight;
+      if (running && (kind == D3DXEVENT_TRACKSPEED || kind == D3DXEVENT_TRACKWEIGHT))
+        value = eventValue(*running, time);
       const AnimationEvent& e = begin(t.pending, t.current[kind], value);
       if (kind == D3DXEVENT_TRACKPOSITION) movedFrom = t.desc.Position = e.desc.Position;
       if (kind == D3DXEVENT_TRACKENABLE) t.desc.Enable = e.desc.Enable;
@@ -521,7 +528,8 @@ double AnimationController::advanceTrack(Track& t, double previous, double now) 
     }
     time = next;
   }
-  if (const AnimationEvent* e = m_events.find(t.current[D3DXEVENT_TRACKSPEED])) t.desc.Speed = float(eventValue(*e, now));
+  if (const AnimationEvent* e = m_events.find(t.current[D3DXEVENT_TRACKSPEED]))
+    t.desc.Speed = float(eventValue(*e, now));
   if (const AnimationEvent* e = m_events.find(t.current[D3DXEVENT_TRACKWEIGHT]))
     t.desc.Weight = float(eventValue(*e, now));
   return movedFrom;
@@ -542,8 +550,8 @@ void AnimationController::reportCallbacks(UINT track, double from, LPD3DXANIMATI
   double at = from;
   double next = 0.0;
   LPVOID data = nullptr;
-  while (SUCCEEDED(set->GetCallback(at, flags, &next, &data)) && (forward ? next > at && next <= limit
-                                                                           : next < at && next >= limit)) {
+  while (SUCCEEDED(set->GetCallback(at, flags, &next, &data)) &&
+         (forward ? next > at && next <= limit : next < at && next >= limit)) {
     handler->HandleCallback(track, data);
     at = next;
   }
@@ -609,7 +617,7 @@ HRESULT AnimationController::AdvanceTime(double timeDelta, LPD3DXANIMATIONCALLBA
     m_timeRunning = 0.0;
   }
   const double now = GetTime();
-  applyBlendEvents(now);
+  applyBlendEvents(previous, now);
   for (UINT i = 0; i < m_tracks.size(); ++i) {
     Track& t = m_tracks[i];
     const double movedFrom = advanceTrack(t, previous, now);
@@ -633,8 +641,7 @@ HRESULT AnimationController::CloneAnimationController(UINT maxOutputs, UINT maxS
       maxEvents > kMaxEvents)
     return D3DERR_INVALIDCALL;
   ComPtr<ID3DXAnimationController> made;
-  if (HRESULT hr = D3DXCreateAnimationController(maxOutputs, maxSets, maxTracks, maxEvents, made.receive());
-      FAILED(hr))
+  if (HRESULT hr = D3DXCreateAnimationController(maxOutputs, maxSets, maxTracks, maxEvents, made.receive()); FAILED(hr))
     return hr;
   auto* c = static_cast<AnimationController*>(made.get());
   try {
@@ -692,6 +699,7 @@ extern "C" HRESULT WINAPI D3DXCreateAnimationController(UINT maxNumAnimationOutp
   if (maxNumAnimationOutputs == 0 || maxNumAnimationSets == 0 || maxNumTracks == 0 || maxNumEvents == 0 ||
       maxNumEvents > kMaxEvents)
     return D3DERR_INVALIDCALL;
+  if (!AnimationController::outputMapFits(maxNumAnimationOutputs, maxNumAnimationSets)) return E_OUTOFMEMORY;
   try {
     *animationController =
         new AnimationController(maxNumAnimationOutputs, maxNumAnimationSets, maxNumTracks, maxNumEvents);

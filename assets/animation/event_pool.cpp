@@ -29,8 +29,8 @@ double shapeIntegral(const AnimationEvent& e, double time) {
   const double d = e.desc.Duration;
   if (d <= kMinDuration) return std::max(0.0, time - e.desc.StartTime);
   const double u = progress(e, time);
-  const double within = e.desc.Transition == D3DXTRANSITION_EASEINEASEOUT ? u * u * u - 0.5 * u * u * u * u
-                                                                          : 0.5 * u * u;
+  const double within =
+      e.desc.Transition == D3DXTRANSITION_EASEINEASEOUT ? u * u * u - 0.5 * u * u * u * u : 0.5 * u * u;
   return d * within + std::max(0.0, time - e.desc.StartTime - d);
 }
 

@@ -11,7 +11,8 @@
 #include "d3dx9anim.h"
 #include "d3dx_com.h"
 
-extern "C" const IID IID_ID3DXAnimationSet = {0x30da71b3, 0x32cd, 0x4dd3, {0xbb, 0x61, 0xff, 0xd4, 0x74, 0x32, 0x84, 0x5f}};
+extern "C" const IID IID_ID3DXAnimationSet = {
+    0x30da71b3, 0x32cd, 0x4dd3, {0xbb, 0x61, 0xff, 0xd4, 0x74, 0x32, 0x84, 0x5f}};
 extern "C" const IID IID_ID3DXKeyframedAnimationSet = {
     0x957d8071, 0x0525, 0x4053, {0x87, 0xe2, 0x9e, 0xda, 0xb1, 0x23, 0x43, 0xa9}};
 
@@ -113,23 +114,23 @@ std::vector<Key> channelKeys(UINT count, const Key* keys, const Key& defaultKey)
 }
 
 template <typename Key>
-HRESULT getKey(const Channel<Key>& channel, UINT key, Key* out) {
-  if (out == nullptr || key >= channel.keys.size()) return D3DERR_INVALIDCALL;
-  *out = channel.keys[key];
+HRESULT getKey(const std::vector<Key>& keys, UINT key, Key* out) {
+  if (out == nullptr || key >= keys.size()) return D3DERR_INVALIDCALL;
+  *out = keys[key];
   return S_OK;
 }
 
 template <typename Key>
-HRESULT setKey(Channel<Key>& channel, UINT key, const Key* in) {
-  if (in == nullptr || key >= channel.keys.size()) return D3DERR_INVALIDCALL;
-  channel.keys[key] = *in;
+HRESULT setKey(std::vector<Key>& keys, UINT key, const Key* in) {
+  if (in == nullptr || key >= keys.size()) return D3DERR_INVALIDCALL;
+  keys[key] = *in;
   return S_OK;
 }
 
 template <typename Key>
-HRESULT getKeys(const Channel<Key>& channel, Key* out) {
+HRESULT getKeys(const std::vector<Key>& keys, Key* out) {
   if (out == nullptr) return D3DERR_INVALIDCALL;
-  std::copy(channel.keys.begin(), channel.keys.end(), out);
+  std::copy(keys.begin(), keys.end(), out);
   return S_OK;
 }
 
@@ -214,71 +215,58 @@ class KeyframedAnimationSet final : public d3dx::RefCounted<ID3DXKeyframedAnimat
 
   UINT STDMETHODCALLTYPE GetNumScaleKeys(UINT animation) override { return keyCount(animation, &Animation::scale); }
   HRESULT STDMETHODCALLTYPE GetScaleKeys(UINT animation, LPD3DXKEY_VECTOR3 keys) override {
-    return animation < m_animations.size() ? getKeys(m_animations[animation].scale, keys) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::scale, [&](auto& k) { return getKeys(k, keys); });
   }
   HRESULT STDMETHODCALLTYPE GetScaleKey(UINT animation, UINT key, LPD3DXKEY_VECTOR3 out) override {
-    return animation < m_animations.size() ? getKey(m_animations[animation].scale, key, out) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::scale, [&](auto& k) { return getKey(k, key, out); });
   }
   HRESULT STDMETHODCALLTYPE SetScaleKey(UINT animation, UINT key, LPD3DXKEY_VECTOR3 in) override {
-    return animation < m_animations.size() ? setKey(m_animations[animation].scale, key, in) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::scale, [&](auto& k) { return setKey(k, key, in); });
   }
 
   UINT STDMETHODCALLTYPE GetNumRotationKeys(UINT animation) override {
     return keyCount(animation, &Animation::rotation);
   }
   HRESULT STDMETHODCALLTYPE GetRotationKeys(UINT animation, LPD3DXKEY_QUATERNION keys) override {
-    return animation < m_animations.size() ? getKeys(m_animations[animation].rotation, keys) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::rotation, [&](auto& k) { return getKeys(k, keys); });
   }
   HRESULT STDMETHODCALLTYPE GetRotationKey(UINT animation, UINT key, LPD3DXKEY_QUATERNION out) override {
-    return animation < m_animations.size() ? getKey(m_animations[animation].rotation, key, out) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::rotation, [&](auto& k) { return getKey(k, key, out); });
   }
   HRESULT STDMETHODCALLTYPE SetRotationKey(UINT animation, UINT key, LPD3DXKEY_QUATERNION in) override {
-    return animation < m_animations.size() ? setKey(m_animations[animation].rotation, key, in) : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::rotation, [&](auto& k) { return setKey(k, key, in); });
   }
 
   UINT STDMETHODCALLTYPE GetNumTranslationKeys(UINT animation) override {
     return keyCount(animation, &Animation::translation);
   }
   HRESULT STDMETHODCALLTYPE GetTranslationKeys(UINT animation, LPD3DXKEY_VECTOR3 keys) override {
-    return animation < m_animations.size() ? getKeys(m_animations[animation].translation, keys)
-                                           : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::translation, [&](auto& k) { return getKeys(k, keys); });
   }
   HRESULT STDMETHODCALLTYPE GetTranslationKey(UINT animation, UINT key, LPD3DXKEY_VECTOR3 out) override {
-    return animation < m_animations.size() ? getKey(m_animations[animation].translation, key, out)
-                                           : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::translation, [&](auto& k) { return getKey(k, key, out); });
   }
   HRESULT STDMETHODCALLTYPE SetTranslationKey(UINT animation, UINT key, LPD3DXKEY_VECTOR3 in) override {
-    return animation < m_animations.size() ? setKey(m_animations[animation].translation, key, in)
-                                           : D3DERR_INVALIDCALL;
+    return onKeys(animation, &Animation::translation, [&](auto& k) { return setKey(k, key, in); });
   }
 
   UINT STDMETHODCALLTYPE GetNumCallbackKeys() override { return UINT(m_callbackKeys.size()); }
-  HRESULT STDMETHODCALLTYPE GetCallbackKeys(LPD3DXKEY_CALLBACK keys) override {
-    if (keys == nullptr) return D3DERR_INVALIDCALL;
-    std::copy(m_callbackKeys.begin(), m_callbackKeys.end(), keys);
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE GetCallbackKeys(LPD3DXKEY_CALLBACK keys) override { return getKeys(m_callbackKeys, keys); }
   HRESULT STDMETHODCALLTYPE GetCallbackKey(UINT key, LPD3DXKEY_CALLBACK out) override {
-    if (out == nullptr || key >= m_callbackKeys.size()) return D3DERR_INVALIDCALL;
-    *out = m_callbackKeys[key];
-    return S_OK;
+    return getKey(m_callbackKeys, key, out);
   }
   HRESULT STDMETHODCALLTYPE SetCallbackKey(UINT key, LPD3DXKEY_CALLBACK in) override {
-    if (in == nullptr || key >= m_callbackKeys.size()) return D3DERR_INVALIDCALL;
-    m_callbackKeys[key] = *in;
-    return S_OK;
+    return setKey(m_callbackKeys, key, in);
   }
 
   HRESULT STDMETHODCALLTYPE UnregisterScaleKey(UINT animation, UINT key) override {
-    return animation < m_animations.size() ? unregisterKey(m_animations[animation].scale, key) : D3DERR_INVALIDCALL;
+    return onChannel(animation, &Animation::scale, [&](auto& c) { return unregisterKey(c, key); });
   }
   HRESULT STDMETHODCALLTYPE UnregisterRotationKey(UINT animation, UINT key) override {
-    return animation < m_animations.size() ? unregisterKey(m_animations[animation].rotation, key)
-                                           : D3DERR_INVALIDCALL;
+    return onChannel(animation, &Animation::rotation, [&](auto& c) { return unregisterKey(c, key); });
   }
   HRESULT STDMETHODCALLTYPE UnregisterTranslationKey(UINT animation, UINT key) override {
-    return animation < m_animations.size() ? unregisterKey(m_animations[animation].translation, key)
-                                           : D3DERR_INVALIDCALL;
+    return onChannel(animation, &Animation::translation, [&](auto& c) { return unregisterKey(c, key); });
   }
 
   HRESULT STDMETHODCALLTYPE RegisterAnimationSRTKeys(LPCSTR name, UINT numScaleKeys, UINT numRotationKeys,
@@ -322,6 +310,16 @@ class KeyframedAnimationSet final : public d3dx::RefCounted<ID3DXKeyframedAnimat
     return animation < m_animations.size() ? UINT((m_animations[animation].*channel).keys.size()) : 0;
   }
 
+  // Runs `op` on a channel of an animation; D3DERR_INVALIDCALL for an animation not there.
+  template <typename Key, typename Op>
+  HRESULT onChannel(UINT animation, Channel<Key> Animation::*channel, Op op) {
+    return animation < m_animations.size() ? op(m_animations[animation].*channel) : D3DERR_INVALIDCALL;
+  }
+  template <typename Key, typename Op>
+  HRESULT onKeys(UINT animation, Channel<Key> Animation::*channel, Op op) {
+    return onChannel(animation, channel, [&](Channel<Key>& c) { return op(c.keys); });
+  }
+
   bool m_hasName;
   std::string m_name;
   double m_ticksPerSecond;
@@ -338,8 +336,7 @@ HRESULT KeyframedAnimationSet::RegisterAnimationSRTKeys(LPCSTR name, UINT numSca
                                                         const D3DXKEY_QUATERNION* rotationKeys,
                                                         const D3DXKEY_VECTOR3* translationKeys, DWORD* animationIndex) {
   if (m_animations.size() >= m_capacity || name == nullptr) return D3DERR_INVALIDCALL;
-  if ((numScaleKeys && !scaleKeys) || (numRotationKeys && !rotationKeys) ||
-      (numTranslationKeys && !translationKeys))
+  if ((numScaleKeys && !scaleKeys) || (numRotationKeys && !rotationKeys) || (numTranslationKeys && !translationKeys))
     return D3DERR_INVALIDCALL;
   const auto slot = nameSlot(name);
   if (slot != m_nameIndex.end() && m_animations[*slot].name == name) return D3DERR_INVALIDCALL;
@@ -380,8 +377,8 @@ HRESULT KeyframedAnimationSet::GetCallback(double position, DWORD flags, double*
   double best = 0.0;
   LPVOID bestData = nullptr;
   auto consider = [&](double at, LPVOID data) {
-    const bool ahead = behind ? (excluding ? at < position : at <= position)
-                              : (excluding ? at > position : at >= position);
+    const bool ahead =
+        behind ? (excluding ? at < position : at <= position) : (excluding ? at > position : at >= position);
     if (!ahead || (found && (behind ? at <= best : at >= best))) return;
     found = true;
     best = at;
@@ -413,8 +410,8 @@ extern "C" HRESULT WINAPI D3DXCreateKeyframedAnimationSet(LPCSTR name, double ti
                                                           LPD3DXKEYFRAMEDANIMATIONSET* animationSet) {
   if (animationSet == nullptr) return D3DERR_INVALIDCALL;
   *animationSet = nullptr;
-  if ((callbackKeys == nullptr && numCallbackKeys != 0) || UINT(playback) > D3DXPLAY_PINGPONG ||
-      numAnimations == 0 || !(ticksPerSecond >= kMinSpan))
+  if ((callbackKeys == nullptr && numCallbackKeys != 0) || UINT(playback) > D3DXPLAY_PINGPONG || numAnimations == 0 ||
+      !(ticksPerSecond >= kMinSpan))
     return D3DERR_INVALIDCALL;
   try {
     std::vector<D3DXKEY_CALLBACK> keys(callbackKeys, callbackKeys + numCallbackKeys);

@@ -46,8 +46,8 @@ void advanceWheels(benchmark::State& state) {
     benchmark::DoNotOptimize(frames.data());
     benchmark::ClobberMemory();
   }
-  state.counters["per_output"] =
-      benchmark::Counter(double(state.iterations()) * kWheels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_output"] = benchmark::Counter(double(state.iterations()) * kWheels,
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(advanceWheels);
 

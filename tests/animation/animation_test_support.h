@@ -13,8 +13,8 @@ namespace animtest {
 using SetPtr = d3dx::ComPtr<ID3DXKeyframedAnimationSet>;
 using ControllerPtr = d3dx::ComPtr<ID3DXAnimationController>;
 
-inline SetPtr makeSet(D3DXPLAYBACK_TYPE playback = D3DXPLAY_LOOP, double ticksPerSecond = 4800.0,
-                      UINT capacity = 8, const char* name = "set") {
+inline SetPtr makeSet(D3DXPLAYBACK_TYPE playback = D3DXPLAY_LOOP, double ticksPerSecond = 4800.0, UINT capacity = 8,
+                      const char* name = "set") {
   SetPtr set;
   EXPECT_EQ(D3DXCreateKeyframedAnimationSet(name, ticksPerSecond, playback, capacity, 0, nullptr, set.receive()), S_OK);
   return set;

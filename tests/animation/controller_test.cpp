@@ -61,8 +61,8 @@ TEST(AnimationController, HoldsOneReferencePerRegisteredSet) {
 TEST(AnimationController, SingleTrackWritesTheSampledPoseExactly) {
   SetPtr set = makeSet();
   const float s = std::sin(0.5f), c = std::cos(0.5f);
-  addAnimation(set.get(), "wheel", {{0, D3DXVECTOR3(2, 3, 4)}}, {{0, {0, 0, 0, 1}}, {15, {-s, 0, 0, c}}, {30, {0, 0, 0, 1}}},
-               {{0, D3DXVECTOR3(5, 6, 7)}});
+  addAnimation(set.get(), "wheel", {{0, D3DXVECTOR3(2, 3, 4)}},
+               {{0, {0, 0, 0, 1}}, {15, {-s, 0, 0, c}}, {30, {0, 0, 0, 1}}}, {{0, D3DXVECTOR3(5, 6, 7)}});
   ControllerPtr ctl = makeController();
   D3DXMATRIX m = garbageMatrix();
   D3DXVECTOR3 outS, outT;
@@ -175,7 +175,7 @@ TEST(AnimationController, PriorityBlend) {
 TEST(AnimationController, BlendedRotationsStayInOneHemisphere) {
   SetPtr low = makeSet(), high = makeSet();
   const float s = std::sin(0.3f), c0 = std::cos(0.3f);
-  addAnimation(low.get(), "a", {}, {{0, {0, -s, 0, c0}}}, {});  // +0.6 rad about y
+  addAnimation(low.get(), "a", {}, {{0, {0, -s, 0, c0}}}, {});    // +0.6 rad about y
   addAnimation(high.get(), "a", {}, {{0, {0, -s, 0, -c0}}}, {});  // -0.6 rad, as (0, s, 0, -cos)
   ControllerPtr c = makeController();
   D3DXQUATERNION r;

@@ -82,7 +82,7 @@ TEST(TrackEvents, SpeedRampPositionIsTheIntegral) {
       for (double t = 0; t < 0.5 - 1e-12; t += step) ASSERT_EQ(f.c->AdvanceTime(step, nullptr), S_OK);
       EXPECT_NEAR(trackDesc(f.c.get(), 0).Position, k.atHalf, 1e-12) << step;
       EXPECT_FLOAT_EQ(trackDesc(f.c.get(), 0).Speed, 1.0f);  // halfway for both shapes
-      ASSERT_EQ(f.c->AdvanceTime(1.5, nullptr), S_OK);  // 0.5 s more of the ramp, then 1 s at speed 2
+      ASSERT_EQ(f.c->AdvanceTime(1.5, nullptr), S_OK);       // 0.5 s more of the ramp, then 1 s at speed 2
       EXPECT_NEAR(trackDesc(f.c.get(), 0).Position, 1.0 + 2.0, 1e-12);
     }
   }
@@ -98,6 +98,18 @@ TEST(TrackEvents, EventsSplitTheStepWhereTheyStart) {
   EXPECT_TRUE(trackDesc(f.c.get(), 0).Enable);
   EXPECT_NE(f.c->GetCurrentTrackEvent(0, D3DXEVENT_TRACKPOSITION), 0u);
   EXPECT_EQ(f.c->GetCurrentTrackEvent(0, D3DXEVENT_TYPE(4)), 0u);
+}
+
+TEST(TrackEvents, AChangeStartsWhereTheRunningOneIs) {
+  Fixture f;
+  ASSERT_EQ(f.c->SetTrackSpeed(0, 0.0f), S_OK);
+  ASSERT_NE(f.c->KeyTrackSpeed(0, 2.0f, 0.0, 1.0, D3DXTRANSITION_LINEAR), 0u);
+  const D3DXEVENTHANDLE down = f.c->KeyTrackSpeed(0, 0.0f, 0.5, 1.0, D3DXTRANSITION_LINEAR);
+  ASSERT_EQ(f.c->AdvanceTime(2.0, nullptr), S_OK);
+  // Up to speed 1 by 0.5 s (distance 0.25), then down from 1 to 0 over a second (0.5).
+  EXPECT_DOUBLE_EQ(trackDesc(f.c.get(), 0).Position, 0.75);
+  EXPECT_EQ(f.c->GetCurrentTrackEvent(0, D3DXEVENT_TRACKSPEED), down);
+  EXPECT_EQ(trackDesc(f.c.get(), 0).Speed, 0.0f);
 }
 
 TEST(TrackEvents, PoolHandlesOrderAndUnkeying) {

@@ -38,11 +38,14 @@ TEST(KeyframedSet, CreateRejectsBadArgumentsAndSetsInitialPeriod) {
   SetPtr set;
   const D3DXKEY_CALLBACK keys[] = {{100, nullptr}, {2400, nullptr}};
   EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAY_LOOP, 1, 0, nullptr, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAY_LOOP, 1, 2, nullptr, set.receive()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAY_LOOP, 1, 2, nullptr, set.receive()),
+            D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAYBACK_TYPE(3), 1, 0, nullptr, set.receive()),
             D3DERR_INVALIDCALL);
-  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAY_LOOP, 0, 0, nullptr, set.receive()), D3DERR_INVALIDCALL);
-  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 9e-9, D3DXPLAY_LOOP, 1, 0, nullptr, set.receive()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 4800, D3DXPLAY_LOOP, 0, 0, nullptr, set.receive()),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateKeyframedAnimationSet("s", 9e-9, D3DXPLAY_LOOP, 1, 0, nullptr, set.receive()),
+            D3DERR_INVALIDCALL);
   EXPECT_FALSE(set);
 
   ASSERT_EQ(D3DXCreateKeyframedAnimationSet(nullptr, 4800, D3DXPLAY_ONCE, 1, 0, nullptr, set.receive()), S_OK);
@@ -136,7 +139,8 @@ TEST(KeyframedSet, PeriodFollowsTheLastKeys) {
 }
 
 TEST(KeyframedSet, PeriodicPositionPerPlaybackType) {
-  SetPtr loop = makeSet(D3DXPLAY_LOOP, 10), once = makeSet(D3DXPLAY_ONCE, 10), pingpong = makeSet(D3DXPLAY_PINGPONG, 10);
+  SetPtr loop = makeSet(D3DXPLAY_LOOP, 10), once = makeSet(D3DXPLAY_ONCE, 10),
+         pingpong = makeSet(D3DXPLAY_PINGPONG, 10);
   for (auto* s : {loop.get(), once.get(), pingpong.get()}) addMover(s, "a", {{0, 0}, {20, 1}});  // period 2 s
   EXPECT_DOUBLE_EQ(loop->GetPeriodicPosition(5.5), 1.5);
   EXPECT_DOUBLE_EQ(loop->GetPeriodicPosition(-0.5), 1.5);
@@ -184,7 +188,7 @@ TEST(KeyframedSet, OnceHoldsAndPingPongRunsBack) {
 TEST(KeyframedSet, KeysCloserThan1e8AreNotInterpolated) {
   SetPtr pingpong = makeSet(D3DXPLAY_PINGPONG, 1.0);
   addMover(pingpong.get(), "a", {{0, 1}, {5e-9f, 3}, {1, 5}});
-  EXPECT_EQ(translationX(pingpong.get(), 2.5e-9), 1.0f);  // forward: the earlier key
+  EXPECT_EQ(translationX(pingpong.get(), 2.5e-9), 1.0f);        // forward: the earlier key
   EXPECT_EQ(translationX(pingpong.get(), 2.0 - 2.5e-9), 3.0f);  // backward: the later key
 }
 
@@ -227,7 +231,8 @@ TEST(KeyframedSet, KeysOutOfOrderStayInBounds) {
     for (auto& k : keys) k = {any(rng), D3DXVECTOR3(any(rng), 0, 0)};
     SetPtr set = makeSet(D3DXPLAY_ONCE, 1.0);
     addAnimation(set.get(), "a", {}, {}, keys);
-    const auto [lo, hi] = std::minmax_element(keys.begin(), keys.end(), [](auto& a, auto& b) { return a.Value.x < b.Value.x; });
+    const auto [lo, hi] =
+        std::minmax_element(keys.begin(), keys.end(), [](auto& a, auto& b) { return a.Value.x < b.Value.x; });
     for (int sample = 0; sample < 30; ++sample) {
       D3DXVECTOR3 got;
       ASSERT_EQ(set->GetSRT(any(rng), 0, nullptr, nullptr, &got), S_OK);

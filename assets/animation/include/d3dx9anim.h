@@ -17,16 +17,28 @@ extern "C" const IID IID_ID3DXAnimationSet;
 extern "C" const IID IID_ID3DXKeyframedAnimationSet;
 extern "C" const IID IID_ID3DXAnimationController;
 
-enum D3DXPLAYBACK_TYPE { D3DXPLAY_LOOP = 0, D3DXPLAY_ONCE = 1, D3DXPLAY_PINGPONG = 2 };
-enum D3DXPRIORITY_TYPE { D3DXPRIORITY_LOW = 0, D3DXPRIORITY_HIGH = 1 };
+// The _FORCE_DWORD members give the enumerations 32 bits, so that any value a caller passes
+// can be checked.
+enum D3DXPLAYBACK_TYPE {
+  D3DXPLAY_LOOP = 0,
+  D3DXPLAY_ONCE = 1,
+  D3DXPLAY_PINGPONG = 2,
+  D3DXPLAY_FORCE_DWORD = 0x7fffffff,
+};
+enum D3DXPRIORITY_TYPE { D3DXPRIORITY_LOW = 0, D3DXPRIORITY_HIGH = 1, D3DXPRIORITY_FORCE_DWORD = 0x7fffffff };
 enum D3DXEVENT_TYPE {
   D3DXEVENT_TRACKSPEED = 0,
   D3DXEVENT_TRACKWEIGHT = 1,
   D3DXEVENT_TRACKPOSITION = 2,
   D3DXEVENT_TRACKENABLE = 3,
   D3DXEVENT_PRIORITYBLEND = 4,
+  D3DXEVENT_FORCE_DWORD = 0x7fffffff,
 };
-enum D3DXTRANSITION_TYPE { D3DXTRANSITION_LINEAR = 0, D3DXTRANSITION_EASEINEASEOUT = 1 };
+enum D3DXTRANSITION_TYPE {
+  D3DXTRANSITION_LINEAR = 0,
+  D3DXTRANSITION_EASEINEASEOUT = 1,
+  D3DXTRANSITION_FORCE_DWORD = 0x7fffffff,
+};
 enum D3DXCALLBACK_SEARCH_FLAGS {
   D3DXCALLBACK_SEARCH_EXCLUDING_INITIAL_POSITION = 0x01,  // a key exactly at the position is skipped
   D3DXCALLBACK_SEARCH_BEHIND_INITIAL_POSITION = 0x02,     // search towards earlier positions
@@ -194,8 +206,8 @@ struct ID3DXAnimationController : public IUnknown {
   // Events: a change of a track value or of the priority blend that starts at a global time
   // and, for speed, weight and blend, moves to its target over a duration. 0 when the
   // arguments are bad or all maxEvents records are in use.
-  virtual D3DXEVENTHANDLE STDMETHODCALLTYPE KeyTrackSpeed(UINT track, FLOAT newSpeed, double startTime,
-                                                          double duration, D3DXTRANSITION_TYPE transition) = 0;
+  virtual D3DXEVENTHANDLE STDMETHODCALLTYPE KeyTrackSpeed(UINT track, FLOAT newSpeed, double startTime, double duration,
+                                                          D3DXTRANSITION_TYPE transition) = 0;
   virtual D3DXEVENTHANDLE STDMETHODCALLTYPE KeyTrackWeight(UINT track, FLOAT newWeight, double startTime,
                                                            double duration, D3DXTRANSITION_TYPE transition) = 0;
   virtual D3DXEVENTHANDLE STDMETHODCALLTYPE KeyTrackPosition(UINT track, double newPosition, double startTime) = 0;
@@ -233,7 +245,6 @@ HRESULT WINAPI D3DXCreateKeyframedAnimationSet(LPCSTR name, double ticksPerSecon
                                                const D3DXKEY_CALLBACK* callbackKeys,
                                                LPD3DXKEYFRAMEDANIMATIONSET* animationSet);
 // maxNumEvents is at most 65535.
-HRESULT WINAPI D3DXCreateAnimationController(UINT maxNumAnimationOutputs, UINT maxNumAnimationSets,
-                                             UINT maxNumTracks, UINT maxNumEvents,
-                                             LPD3DXANIMATIONCONTROLLER* animationController);
+HRESULT WINAPI D3DXCreateAnimationController(UINT maxNumAnimationOutputs, UINT maxNumAnimationSets, UINT maxNumTracks,
+                                             UINT maxNumEvents, LPD3DXANIMATIONCONTROLLER* animationController);
 }
