@@ -2,7 +2,9 @@
 // differ from these by rounding at most, and a benchmark has not shown them to be needed.
 #include "d3dx9math.h"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 
 namespace {
 
@@ -19,6 +21,22 @@ D3DXVECTOR3 cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 
 double dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
   return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z;
+}
+
+// The library's one normalisation rule: a vector whose squared length (rounded to a float) is
+// 1 within 2^-23 comes back unchanged, one shorter than the smallest normal float becomes all
+// zeros, any other is scaled by the reciprocal of its length.
+template <std::size_t N>
+std::array<float, N> normalized(const std::array<float, N>& v) {
+  double sum = 0.0;
+  for (float c : v) sum += double(c) * c;
+  const float lengthSquared = toFloat(sum);
+  if (std::fabs(double(lengthSquared) - 1.0) <= kUnitTolerance) return v;
+  std::array<float, N> out{};
+  if (lengthSquared <= kSmallestNormal) return out;
+  const double scale = 1.0 / std::sqrt(double(lengthSquared));
+  for (std::size_t i = 0; i < N; ++i) out[i] = toFloat(v[i] * scale);
+  return out;
 }
 
 void setRows(D3DXMATRIX* out, const float (&values)[16]) {
@@ -147,16 +165,14 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* 
 }
 
 D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
-  const D3DXVECTOR3 in = *v;
-  const float lengthSquared = toFloat(dot(in, in));
-  if (std::fabs(double(lengthSquared) - 1.0) <= kUnitTolerance) {
-    *out = in;
-  } else if (lengthSquared <= kSmallestNormal) {
-    *out = {0.0f, 0.0f, 0.0f};
-  } else {
-    const double scale = 1.0 / std::sqrt(double(lengthSquared));
-    *out = {toFloat(in.x * scale), toFloat(in.y * scale), toFloat(in.z * scale)};
-  }
+  const auto n = normalized<3>({v->x, v->y, v->z});
+  *out = {n[0], n[1], n[2]};
+  return out;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q) {
+  const auto n = normalized<4>({q->x, q->y, q->z, q->w});
+  *out = {n[0], n[1], n[2], n[3]};
   return out;
 }
 

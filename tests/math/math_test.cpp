@@ -279,3 +279,28 @@ TEST(Vec3Helpers, CrossDotLengthSubtract) {
 }
 
 }  // namespace
+
+TEST(QuaternionNormalize, SameRuleAsVectors) {
+  D3DXQUATERNION out{9, 9, 9, 9};
+  const D3DXQUATERNION zero{0, 0, 0, 0};
+  D3DXQuaternionNormalize(&out, &zero);
+  EXPECT_EQ(out.x, 0.0f);
+  EXPECT_EQ(out.w, 0.0f);
+
+  const D3DXQUATERNION tiny{1e-20f, 0, 0, 1e-20f};
+  D3DXQuaternionNormalize(&out, &tiny);
+  EXPECT_EQ(out.x, 0.0f);
+  EXPECT_EQ(out.w, 0.0f);
+
+  // Unit within 2^-23: copied bit for bit, not rescaled.
+  const D3DXQUATERNION nearUnit{0.36f, 0.48f, 0.0f, 0.8f};
+  D3DXQuaternionNormalize(&out, &nearUnit);
+  EXPECT_EQ(std::memcmp(&out, &nearUnit, sizeof out), 0);
+
+  D3DXQUATERNION q{1, -2, 2, 4};  // length 5
+  D3DXQuaternionNormalize(&q, &q);
+  expectNear(q.x, 0.2L);
+  expectNear(q.y, -0.4L);
+  expectNear(q.z, 0.4L);
+  expectNear(q.w, 0.8L);
+}

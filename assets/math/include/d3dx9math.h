@@ -38,6 +38,8 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATE
 // The unit quaternion of the rotation in the upper 3 x 3 of an orthonormal matrix; the
 // inverse of D3DXMatrixRotationQuaternion up to the sign of the quaternion.
 D3DXQUATERNION* WINAPI D3DXQuaternionRotationMatrix(D3DXQUATERNION* out, const D3DXMATRIX* m);
+// q scaled to unit length by the same rule as D3DXVec3Normalize, over all four components.
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q);
 // Camera looking from eye at a point, y up: view space has x right, y up, z away.
 D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3DXVECTOR3* at,
                                       const D3DXVECTOR3* up);
