@@ -10,8 +10,8 @@ namespace win32 {
 // can be opened.
 HGDIOBJ stockSystemFont();
 
-// The cell TextOutA fills for the text with the DC's font: the sum of the advances wide,
-// ascent plus descent high. False for a bad DC or text.
-bool textExtent(HDC dc, const char* text, int length, SIZE* extent);
+// The cell TextOutA fills for the text in that font: the sum of the advances wide, ascent
+// plus descent high. False for a handle that is not a font, or bad text.
+bool textExtent(HFONT font, const char* text, int length, SIZE* extent);
 
 }  // namespace win32

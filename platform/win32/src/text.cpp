@@ -242,11 +242,10 @@ HGDIOBJ stockSystemFont() {
   return handle;
 }
 
-bool textExtent(HDC dcHandle, const char* text, int length, SIZE* extent) {
-  auto dc = findDc(dcHandle);
-  if (!dc || length < 0 || (length > 0 && !text) || !extent) return false;
-  auto font = dcFont(*dc);
-  if (!font) return false;
+bool textExtent(HFONT fontHandle, const char* text, int length, SIZE* extent) {
+  auto object = findGdiObject(fontHandle);
+  if (!object || object->kind != GdiKind::Font || length < 0 || (length > 0 && !text) || !extent) return false;
+  const auto& font = object->font;
   std::lock_guard lock(g_fontMutex);
   int64_t width = 0;
   for (int i = 0; i < length; ++i) width += loadGlyph(*font, static_cast<unsigned char>(text[i]), false).value_or(0);
