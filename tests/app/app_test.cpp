@@ -2,12 +2,14 @@
 // messages and the fatal error routine.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include <SDL.h>
 #include <win32_layer.h>
 
 #include "app_state.h"
@@ -305,6 +307,60 @@ TEST_F(MainWindow, ButtonClickIsHandedToTheLoop) {
 TEST_F(MainWindow, MinimiseButtonMinimises) {
   EXPECT_EQ(hitTestButtons(at(330, 380)), 6);
   EXPECT_TRUE(IsIconic(mainWindow));
+}
+
+void pumpFor(int ms) {
+  const DWORD end = SDL_GetTicks() + static_cast<DWORD>(ms);
+  while (static_cast<int32_t>(SDL_GetTicks() - end) < 0) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    SDL_Delay(5);
+  }
+}
+
+bool tooltipShown(int index) {
+  return (GetWindowLongA(buttonTable[index].tooltipWindow, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+// Every button gets its own topmost tooltip over its own rectangle, shown after the pointer
+// rests there; the clock stands still unless stepped, so the delay is exact.
+TEST_F(MainWindow, EachButtonShowsItsOwnTooltip) {
+  createTooltips();
+  RECT window{};
+  GetWindowRect(mainWindow, &window);
+  win32ClockFreeze(true);
+  for (int i = 0; i < kButtonCount; ++i) {
+    SCOPED_TRACE(i);
+    const ButtonEntry& b = buttonTable[i];
+    ASSERT_TRUE(IsWindow(b.tooltipWindow));
+    EXPECT_NE(GetWindowLongA(b.tooltipWindow, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    const std::string move = "xdotool mousemove " + std::to_string(window.left + (b.left + b.right) / 2) + " " +
+                             std::to_string(window.top + (b.top + b.bottom) / 2);
+    ASSERT_EQ(std::system(move.c_str()), 0);
+    pumpFor(150);
+    win32ClockStep(499);
+    pumpFor(50);
+    EXPECT_FALSE(tooltipShown(i));
+    win32ClockStep(1);
+    pumpFor(100);
+    for (int j = 0; j < kButtonCount; ++j) EXPECT_EQ(tooltipShown(j), j == i) << "tooltip " << j;
+  }
+  win32ClockFreeze(false);
+  EXPECT_EQ(GetFocus(), mainWindow) << "tooltips never take the focus";
+  destroyTooltips();
+  for (const ButtonEntry& b : buttonTable) EXPECT_FALSE(IsWindow(b.tooltipWindow));
+}
+
+TEST(TooltipsDeathTest, EachFailedDestructionIsReportedAndTheRestGoOn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // No tooltips exist here; without a display the boxes go to stderr only.
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        destroyTooltips();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "(Failed to Destroy Tooltip Window\n(.|\n)*Destroy Window Failed(.|\n)*){8}");
 }
 
 TEST(FatalErrorDeathTest, ReportsTheMessageAndEndsWithFive) {
