@@ -202,6 +202,9 @@ TEST(TextOut, ClippedToTheSurface) {
   EXPECT_TRUE(outside.draw(64, 0, "Wg"));
   EXPECT_TRUE(outside.draw(-200, 0, "Wg"));
   EXPECT_TRUE(outside.draw(0, -60, "Wg"));
+  EXPECT_TRUE(outside.draw(INT32_MIN, INT32_MIN, "Wg"));
+  EXPECT_TRUE(outside.draw(INT32_MAX, INT32_MAX, "Wg"));
+  EXPECT_TRUE(outside.draw(INT32_MIN, 0, "Wg"));
   EXPECT_EQ(outside.changed().right, 0);  // nothing drawn
 }
 

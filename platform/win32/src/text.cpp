@@ -315,9 +315,10 @@ BOOL WINAPI TextOutA(HDC dcHandle, int x, int y, LPCSTR text, int length) {
   }
   const int cellHeight = font->ascent + font->descent;
   // Only the part of the cell on the bitmap is rasterised: rows firstRow.. of the cell and
-  // the columns from the bitmap's left edge (or the cell's) to its right edge.
-  const int firstRow = std::max(0, -y);
-  const int rows = std::min(cellHeight, dc->height - y) - firstRow;
+  // the columns from the bitmap's left edge (or the cell's) to its right edge. The reference
+  // point may lie anywhere in the int range, hence the 64-bit arithmetic.
+  const int firstRow = static_cast<int>(std::clamp<int64_t>(-int64_t{y}, 0, cellHeight));
+  const int rows = static_cast<int>(std::min<int64_t>(cellHeight, int64_t{dc->height} - y) - firstRow);
   const int left = std::max(0, x);
   const int columns = dc->width - left;
   if (rows <= 0 || columns <= 0 || length == 0) return TRUE;
@@ -342,7 +343,7 @@ BOOL WINAPI TextOutA(HDC dcHandle, int x, int y, LPCSTR text, int length) {
                  bkB = GetBValue(dc->backgroundColor);
   const unsigned fgR = GetRValue(dc->textColor), fgG = GetGValue(dc->textColor), fgB = GetBValue(dc->textColor);
   for (int row = 0; row < rows; ++row) {
-    unsigned char* pixels = dc->pixels + static_cast<ptrdiff_t>(y + firstRow + row) * dc->pitch;
+    unsigned char* pixels = dc->pixels + static_cast<ptrdiff_t>(int64_t{y} + firstRow + row) * dc->pitch;
     for (int column = 0; left + column < right; ++column) {
       const unsigned a = coverage[static_cast<size_t>(row) * columns + static_cast<size_t>(column)];
       const COLORREF color = RGB(blendChannel(bkR, fgR, a), blendChannel(bkG, fgG, a), blendChannel(bkB, fgB, a));
