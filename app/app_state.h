@@ -18,6 +18,10 @@ extern bool clickPending;
 // The button index (0..7) the last left click hit, or kNoButton.
 extern int clickedButton;
 
+// Reports a failure while shutting down: the text to the debugger output, and a topmost
+// error box captioned with the program's name. The shutdown then goes on.
+void reportTeardownFailure(const char* debugText, const char* boxText);
+
 // One step of the main loop: takes at most one waiting message of the thread, translates
 // and dispatches it; returns at once when none is waiting.
 void pumpOneMessage();

@@ -1,5 +1,7 @@
 #include "buttons.h"
 
+#include <commctrl.h>
+
 #include "app_state.h"
 #include "main_window.h"
 #include "player.h"
@@ -32,6 +34,35 @@ int hitTestButtons(LPARAM position) {
     }
   }
   return kNoButton;
+}
+
+void createTooltips() {
+  for (ButtonEntry& button : buttonTable) {
+    INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+    button.tooltipWindow =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, mainWindow, nullptr,
+                        instanceHandle, nullptr);
+    SetWindowPos(button.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The control takes the right and bottom edges as outside, so the tooltip's area is a
+    // pixel narrower and lower than the inclusive hit rectangle.
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = mainWindow;
+    tool.uId = 0;
+    tool.rect = RECT{button.left, button.top, button.right, button.bottom};
+    tool.hinst = instanceHandle;
+    tool.lpszText = const_cast<LPSTR>(button.tooltipText);
+    SendMessageA(button.tooltipWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void destroyTooltips() {
+  for (const ButtonEntry& button : buttonTable)
+    if (!DestroyWindow(button.tooltipWindow))
+      reportTeardownFailure("Failed to Destroy Tooltip Window\n", "Destroy Window Failed");
 }
 
 void toggleStayOnTop() {

@@ -31,6 +31,14 @@ extern bool stayOnTopIndicator;
 // none is hit.
 int hitTestButtons(LPARAM position);
 
+// Creates one tooltip control per button over the main window, in index order, each
+// watching its button's rectangle itself. Failures are not detected: a button without its
+// tooltip still works.
+void createTooltips();
+// Destroys the tooltip controls in index order; a control that cannot be destroyed is
+// reported (debugger output and a topmost error box) and the next one goes on.
+void destroyTooltips();
+
 // The stay-on-top action: toggles the window's topmost state and the indicator.
 void toggleStayOnTop();
 // The exit action: the main loop ends after the pass in progress.

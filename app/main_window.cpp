@@ -12,14 +12,14 @@ namespace {
 
 constexpr char kWindowClassName[] = "KQ APP Class";
 
+}  // namespace
+
 // Failures while tearing down are reported and then passed over: the program is ending
 // anyway, and the remaining steps should still run.
 void reportTeardownFailure(const char* debugText, const char* boxText) {
   OutputDebugStringA(debugText);
   MessageBoxA(nullptr, boxText, kProgramCaption, MB_ICONERROR | MB_TOPMOST);
 }
-
-}  // namespace
 
 void createMainWindow() {
   WNDCLASSA windowClass{};

@@ -36,9 +36,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   instanceHandle = instance;
 
   // Start-up. Each step ends the program through fatalError when it fails, so no later
-  // step runs: window; device; sound system and playlist; first track.
+  // step runs: window; device; tooltips; sound system and playlist; first track.
   createMainWindow();
   createDevice(mainWindow);
+  createTooltips();
   if (!playerInit(44100)) fatalError("AudioInit failed!");
   playCurrent();
 
@@ -50,8 +51,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     renderFrame(takeClickedButton());
   }
 
-  // Orderly shutdown: sound first, then the device, then the window it drew into.
+  // Orderly shutdown: sound first, the tooltips, then the device, then the window it drew
+  // into.
   playerShutdown();
+  destroyTooltips();
   releaseDevice();
   destroyMainWindow();
   return 0;

@@ -2,9 +2,11 @@
 // messages and the fatal error routine.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,33 @@ TEST_F(MainWindow, ButtonClickIsHandedToTheLoop) {
 TEST_F(MainWindow, MinimiseButtonMinimises) {
   EXPECT_EQ(hitTestButtons(at(330, 380)), 6);
   EXPECT_TRUE(IsIconic(mainWindow));
+}
+
+TEST_F(MainWindow, TooltipsAreHiddenTopmostPopupsUntilDestroyed) {
+  createTooltips();
+  std::set<HWND> windows;
+  for (const ButtonEntry& b : buttonTable) {
+    ASSERT_TRUE(IsWindow(b.tooltipWindow));
+    windows.insert(b.tooltipWindow);
+    EXPECT_NE(GetWindowLongA(b.tooltipWindow, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(GetWindowLongA(b.tooltipWindow, GWL_STYLE) & WS_VISIBLE, 0) << "shown only on hovering";
+  }
+  EXPECT_EQ(windows.size(), 8u) << "one control per button";
+  EXPECT_EQ(GetFocus(), mainWindow);
+  destroyTooltips();
+  for (const ButtonEntry& b : buttonTable) EXPECT_FALSE(IsWindow(b.tooltipWindow));
+}
+
+TEST(TooltipsDeathTest, EachFailedDestructionIsReportedAndTheRestGoOn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // No tooltips exist here; without a display the boxes go to stderr only.
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        destroyTooltips();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "(Failed to Destroy Tooltip Window\n(.|\n)*Destroy Window Failed(.|\n)*){8}");
 }
 
 TEST(FatalErrorDeathTest, ReportsTheMessageAndEndsWithFive) {

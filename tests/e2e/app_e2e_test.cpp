@@ -5,11 +5,13 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <vector>
 
 #include "program_run.h"
 #include "x_session.h"
@@ -101,7 +103,9 @@ class ProgramTest : public ::testing::Test {
   }
 
   void start(const char* program = KQ_PROGRAM, std::vector<std::string> environment = {}) {
-    environment.push_back("SDL_AUDIODRIVER=dummy");
+    if (std::none_of(environment.begin(), environment.end(),
+                     [](const std::string& e) { return e.starts_with("SDL_AUDIODRIVER="); }))
+      environment.push_back("SDL_AUDIODRIVER=dummy");
     run = std::make_unique<ProgramRun>(program, workDir, environment);
     ASSERT_TRUE(run->started()) << program;
   }
@@ -163,6 +167,28 @@ class ProgramTest : public ::testing::Test {
     EXPECT_EQ(runCommand({xdotool(), "windowfocus", "--sync", std::to_string(window)}, 10s), 0);
   }
   void key(const std::string& keys) { EXPECT_EQ(runCommand({xdotool(), "key", keys}, 10s), 0); }
+  // Moves the pointer to a point of the screen, or clicks there.
+  void pointAt(int sx, int sy) {
+    EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", std::to_string(sx), std::to_string(sy)}, 10s), 0);
+  }
+  void clickAt(int sx, int sy) {
+    EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", std::to_string(sx), std::to_string(sy), "click", "1"},
+                         10s),
+              0);
+  }
+  // The one tooltip the program shows, once it is on screen right of and below the pointer.
+  std::optional<TopLevelWindow> tooltipBelow(int sx, int sy) {
+    const pid_t pid = run->pid();
+    const auto isTip = [&](const TopLevelWindow& w) {
+      return w.pid == pid && w.name != kCaption && w.x > sx && w.x < sx + 40 && w.y > sy && w.y < sy + 60;
+    };
+    auto tip = x.waitForWindow(isTip, kStartTimeout);
+    if (!tip) return tip;
+    int shown = 0;
+    for (const auto& w : x.topLevelWindows()) shown += w.pid == pid && w.name != kCaption;
+    EXPECT_EQ(shown, 1) << "one tooltip at a time";
+    return tip;
+  }
 
   void expectExit(int code) {
     const auto exit = run->waitForExit(kExitTimeout);
@@ -397,6 +423,177 @@ TEST_F(ProgramTest, NoRenderingDeviceIsFatal) {
   // A driver that offers no OpenGL 3.3 core context leaves the device layer nothing to run on.
   start(KQ_PROGRAM, {"MESA_GL_VERSION_OVERRIDE=3.1"});
   expectFatalBox("Error creating device\n");
+}
+
+struct ButtonTip {
+  const char* text;
+  int index;
+};
+
+// Resting the pointer on a button shows its tooltip after the delay: a pale popup with a
+// grey border and the button's text, beside the pointer. The popups are saved as
+// tooltip-<index>.ppm in the test's working folder for a look at the text.
+TEST_F(ProgramTest, EachButtonShowsItsTooltipAfterTheDelay) {
+  static constexpr ButtonTip kTips[] = {{" previous", 0}, {" play / pause", 1}, {" stop", 2},  {" next", 3},
+                                        {" credz", 4},    {" stay on top", 5},   {" minimize", 6}, {" exit", 7}};
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  int widths[8] = {};
+  for (const ButtonTip& tip : kTips) {
+    SCOPED_TRACE(tip.text);
+    const Rect& b = kButtons[tip.index];
+    const int sx = w->x + (b.left + b.right) / 2, sy = w->y + (b.top + b.bottom) / 2;
+    pointAt(sx, sy);
+    const auto popup = tooltipBelow(sx, sy);
+    ASSERT_TRUE(popup) << "no tooltip; stderr:\n" << run->standardError();
+    widths[tip.index] = popup->width;
+    EXPECT_GE(popup->height, 16);
+    EXPECT_LE(popup->height, 26);
+    // A 12-pixel sans-serif face: 4 to 9 pixels a character, with padding and border.
+    const int length = static_cast<int>(std::strlen(tip.text));
+    EXPECT_GE(popup->width, 4 * length + 10);
+    EXPECT_LE(popup->width, 9 * length + 12);
+
+    std::this_thread::sleep_for(200ms);  // drawn right after it is mapped
+    const Screenshot shot = x.screenshot();
+    Screenshot crop;
+    crop.width = popup->width;
+    crop.height = popup->height;
+    int dark = 0;
+    for (int y = 0; y < popup->height; ++y)
+      for (int xx = 0; xx < popup->width; ++xx) {
+        const uint32_t p = shot.at(popup->x + xx, popup->y + y);
+        crop.pixels.push_back(p);
+        dark += (p & 0xFF) < 0x60;
+      }
+    crop.writePpm(workDir + "/tooltip-" + std::to_string(tip.index) + ".ppm");
+    EXPECT_EQ(crop.at(0, 0), 0x767676u) << "border";
+    EXPECT_EQ(crop.at(crop.width - 1, crop.height - 1), 0x767676u) << "border";
+    EXPECT_EQ(crop.at(2, 2), 0xFFFFE1u) << "ground";
+    EXPECT_GT(dark, 6 * (length - 1)) << "text";
+  }
+  EXPECT_GT(widths[1], widths[2]) << "play / pause is wider than stop";
+  EXPECT_GT(widths[5], widths[7]) << "stay on top is wider than exit";
+
+  // Leaving the buttons for the body hides the last tooltip.
+  const auto body = Outline().bodyPoint();
+  ASSERT_TRUE(body);
+  pointAt(w->x + body->first, w->y + body->second);
+  const pid_t pid = run->pid();
+  const auto tipLeft = [&] {
+    for (const auto& t : x.topLevelWindows())
+      if (t.pid == pid && t.name != kCaption) return true;
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (tipLeft() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(tipLeft());
+  key("Shift_L");
+  expectExit(0);
+}
+
+// The tooltip never takes the keyboard: a key pressed while it shows still ends the program.
+TEST_F(ProgramTest, KeyPressQuitsWhileATooltipShows) {
+  start();
+  const auto w = mainWindow();
+  ASSERT_TRUE(w);
+  const Rect& next = kButtons[3];
+  const int sx = w->x + (next.left + next.right) / 2, sy = w->y + (next.top + next.bottom) / 2;
+  pointAt(sx, sy);
+  ASSERT_TRUE(tooltipBelow(sx, sy));
+  key("Shift_L");
+  expectExit(0);
+}
+
+// The same program under a window manager (openbox), which stacks, iconifies and focuses
+// windows itself. Runs on a display of its own (see CMakeLists.txt).
+class WindowManagerTest : public ProgramTest {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string dir = std::string(KQ_E2E_WORK_ROOT) + "/openbox";
+    makeEmptyDirectory(dir);
+    s_windowManager = std::make_unique<ProgramRun>(KQ_OPENBOX, dir, std::vector<std::string>{});
+  }
+  static void TearDownTestSuite() { s_windowManager.reset(); }
+  void SetUp() override {
+    ProgramTest::SetUp();
+    ASSERT_TRUE(s_windowManager->started());
+    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+    while (!x.windowManagerRunning() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(x.windowManagerRunning()) << "openbox did not start";
+  }
+
+  std::optional<ClientWindow> client(bool viewable) {
+    std::optional<ClientWindow> found;
+    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+    do {
+      found = x.clientWindow(run->pid(), kCaption, kWindowSize, kWindowSize);
+      if (found && found->viewable == viewable) return found;
+      std::this_thread::sleep_for(100ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    ADD_FAILURE() << "no main window " << (viewable ? "on screen" : "off screen") << "; stderr:\n"
+                  << run->standardError();
+    return std::nullopt;
+  }
+  bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kExitTimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+  bool above(unsigned long id) {
+    const auto state = x.netWmState(id);
+    return std::find(state.begin(), state.end(), "_NET_WM_STATE_ABOVE") != state.end();
+  }
+
+  static inline std::unique_ptr<ProgramRun> s_windowManager;
+};
+
+TEST_F(WindowManagerTest, StayOnTopSetsAndClearsTheAboveStateAndExitEndsWithZero) {
+  start();
+  const auto w = client(true);
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(above(w->id)) << "starts in the normal order";
+  clickAt(w->x + 296, w->y + 383);
+  EXPECT_TRUE(waitFor([&] { return above(w->id); }));
+  clickAt(w->x + 297, w->y + 384);
+  EXPECT_TRUE(waitFor([&] { return !above(w->id); }));
+  clickAt(w->x + 365, w->y + 376);
+  expectExit(0);
+}
+
+// Minimised, the window is iconified, the music plays on and the main loop still serves the
+// window's messages: a close request ends the program normally.
+TEST_F(WindowManagerTest, MinimiseIconifiesWhileMusicAndLoopGoOn) {
+  const std::string audio = workDir + "/audio.raw";
+  start(KQ_PROGRAM, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio});
+  const auto w = client(true);
+  ASSERT_TRUE(w);
+  ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(audio) && std::filesystem::file_size(audio) > 0; }));
+  clickAt(w->x + 330, w->y + 380);
+  ASSERT_TRUE(client(false));
+  EXPECT_TRUE(waitFor([&] { return x.wmState(w->id) == 3; }, 10s)) << "iconic";
+  EXPECT_TRUE(run->running());
+
+  // 16-bit stereo at 44,100 Hz: a second of music is 176,400 bytes, and it is not silence.
+  const auto before = std::filesystem::file_size(audio);
+  std::this_thread::sleep_for(1500ms);
+  const auto after = std::filesystem::file_size(audio);
+  EXPECT_GE(after - before, 176400u) << "the sound went on";
+  std::ifstream in(audio, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(before));
+  std::vector<int16_t> samples((after - before) / 2);
+  in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
+  int16_t loudest = 0;
+  for (int16_t v : samples) loudest = std::max<int16_t>(loudest, static_cast<int16_t>(std::abs(v)));
+  EXPECT_GT(loudest, 1000) << "music, not silence";
+
+  x.requestClose(w->id);
+  expectExit(0);
 }
 
 }  // namespace

@@ -185,3 +185,94 @@ bool XSession::pingAnswered(unsigned long id, std::chrono::milliseconds timeout)
   XSelectInput(m_display, root, NoEventMask);
   return answered;
 }
+
+namespace {
+
+// Errors from windows that vanish while they are looked at are expected here.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+template <typename Visit>
+void forEachWindow(Display* display, Window window, const Visit& visit) {
+  visit(window);
+  Window rootReturn, parent;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count)) return;
+  for (unsigned int i = 0; i < count; ++i) forEachWindow(display, children[i], visit);
+  if (children) XFree(children);
+}
+
+std::vector<unsigned long> longsProperty(Display* display, Window window, Atom property, Atom type) {
+  Atom actualType;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> values;
+  if (XGetWindowProperty(display, window, property, 0, 64, False, type, &actualType, &format, &count, &after,
+                         &data) == Success &&
+      data) {
+    if (actualType == type && format == 32) {
+      const auto* longs = reinterpret_cast<const unsigned long*>(data);
+      values.assign(longs, longs + count);
+    }
+    XFree(data);
+  }
+  return values;
+}
+
+}  // namespace
+
+bool XSession::windowManagerRunning() {
+  const Atom check = XInternAtom(m_display, "_NET_SUPPORTING_WM_CHECK", False);
+  const auto windows = longsProperty(m_display, DefaultRootWindow(m_display), check, XA_WINDOW);
+  if (windows.size() != 1) return false;
+  auto previous = XSetErrorHandler(ignoreXError);
+  const bool alive = longsProperty(m_display, windows[0], check, XA_WINDOW) == windows;
+  XSync(m_display, False);
+  XSetErrorHandler(previous);
+  return alive;
+}
+
+std::optional<ClientWindow> XSession::clientWindow(pid_t pid, const std::string& name, int width, int height) {
+  const Atom netName = XInternAtom(m_display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+  auto previous = XSetErrorHandler(ignoreXError);
+  std::optional<ClientWindow> found;
+  forEachWindow(m_display, DefaultRootWindow(m_display), [&](Window window) {
+    if (found || pidProperty(m_display, window) != pid || textProperty(m_display, window, netName, utf8) != name)
+      return;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(m_display, window, &attributes) || attributes.width != width ||
+        attributes.height != height)
+      return;
+    ClientWindow client;
+    client.id = window;
+    Window child;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &client.x, &client.y, &child);
+    client.width = attributes.width;
+    client.height = attributes.height;
+    client.viewable = attributes.map_state == IsViewable;
+    found = client;
+  });
+  XSync(m_display, False);
+  XSetErrorHandler(previous);
+  return found;
+}
+
+std::vector<std::string> XSession::netWmState(unsigned long id) {
+  std::vector<std::string> names;
+  const Atom state = XInternAtom(m_display, "_NET_WM_STATE", False);
+  for (unsigned long atom : longsProperty(m_display, id, state, XA_ATOM)) {
+    if (char* name = XGetAtomName(m_display, atom)) {
+      names.emplace_back(name);
+      XFree(name);
+    }
+  }
+  return names;
+}
+
+long XSession::wmState(unsigned long id) {
+  const Atom state = XInternAtom(m_display, "WM_STATE", False);
+  const auto values = longsProperty(m_display, id, state, state);
+  return values.empty() ? 0 : static_cast<long>(values[0]);
+}

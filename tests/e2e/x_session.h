@@ -19,6 +19,14 @@ struct TopLevelWindow {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
+// A client window wherever it lies in the tree (a window manager puts it inside a frame).
+struct ClientWindow {
+  unsigned long id = 0;
+  int x = 0, y = 0;  // on the screen
+  int width = 0, height = 0;
+  bool viewable = false;
+};
+
 // Pixels as 0xRRGGBB, row by row.
 struct Screenshot {
   int width = 0, height = 0;
@@ -53,6 +61,16 @@ class XSession {
   // Sends the window a _NET_WM_PING and waits for the answer, which the program gives only
   // while it looks for messages: evidence that its main loop runs.
   bool pingAnswered(unsigned long id, std::chrono::milliseconds timeout);
+
+  // Whether a window manager has announced itself on the root window and is still there.
+  bool windowManagerRunning();
+  // The window of that process with that name and size, mapped or not, searched through
+  // the whole tree.
+  std::optional<ClientWindow> clientWindow(pid_t pid, const std::string& name, int width, int height);
+  // The atoms of the window's _NET_WM_STATE, by name.
+  std::vector<std::string> netWmState(unsigned long id);
+  // The ICCCM WM_STATE a window manager keeps on a client: 1 normal, 3 iconic; 0 when unset.
+  long wmState(unsigned long id);
 
  private:
   struct _XDisplay* m_display = nullptr;

@@ -4,8 +4,11 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "caption.h"
 #include "player.h"
 #include "playlist.h"
 #include "sound_fixtures.h"
@@ -272,6 +275,66 @@ TEST_F(PlayerTest, PauseAndStopAreHeardAsSilenceWithoutClicks) {
   EXPECT_NEAR(toneFrequency(out, backAt + lag, stopAt, kRate), toneOf(0), 3.0);
   EXPECT_EQ(rms(out, stopAt + lag, end), 0.0);
   EXPECT_LT(maxJump(out, start, end), kClickThreshold);
+}
+
+struct Caption {
+  char pieces[kCaptionPieceCount][kCaptionPieceSize];
+  Caption() {
+    std::memset(pieces, 'X', sizeof pieces);  // every byte is written
+    buildCaptionLines(pieces);
+  }
+  std::vector<std::string> texts() const {
+    std::vector<std::string> all;
+    for (const auto& piece : pieces) {
+      EXPECT_EQ(piece[kCaptionPieceSize - 1], '\0');
+      all.emplace_back(piece);
+    }
+    return all;
+  }
+};
+
+// Pieces 2 to 5 of every track, as the wagons show them; the state word is piece 1.
+const std::vector<std::string> kTrackPieces[kTrackCount] = {
+    {" track 1 ", "   Jingle", "Bells    ", "by tgen"},   {" track 2 ", "Away In  ", "a Manger ", "by tgen"},
+    {" track 3 ", "   Let It", "Snow     ", "by tgen"},   {" track 4 ", " Come All", "Ye Duet  ", "by tgen"},
+    {" track 5 ", " What Are", "You Doing", "by tgen"},   {" track 6 ", " Carol Of", "The Bells", "by tg-it"},
+    {" track 7 ", "Holy Nite", "Metal Mix", "by kqt"},    {" track 8 ", "Ohh Xmas ", "Tree     ", "by kqt"},
+    {" track 9 ", "   Surfer", "Frosty by", "tgen-mix"},  {" track 10", " WeWishUM", "erryXmas ", "by kqt"},
+    {" track 11", " O Holy  ", "Night    ", " by kqd"},
+};
+
+std::vector<std::string> withState(const char* state, const std::vector<std::string>& rest) {
+  std::vector<std::string> all{state};
+  all.insert(all.end(), rest.begin(), rest.end());
+  return all;
+}
+
+TEST_F(PlayerTest, CaptionOfEveryTrackInEveryState) {
+  for (int track = 0; track < kTrackCount; ++track) {
+    SCOPED_TRACE(track + 1);
+    ASSERT_EQ(currentTrack, track);
+    EXPECT_EQ(Caption().texts(), withState(" playing ", kTrackPieces[track]));
+    togglePause();
+    EXPECT_EQ(Caption().texts(), withState(" (paused)", kTrackPieces[track]));
+    stopTrack();
+    EXPECT_EQ(Caption().texts(), withState("(stopped)", kTrackPieces[track]));
+    nextTrack();
+  }
+  EXPECT_EQ(currentTrack, 0) << "wrapped";
+}
+
+// Titles and credits that fill their whole fields, without a terminating NUL, are cut at
+// their fields' ends instead of running on into the next field.
+TEST_F(PlayerTest, CaptionOfFullFieldsStaysInsideThem) {
+  stopTrack();
+  PlaylistEntry& entry = playlist[0];
+  const PlaylistEntry saved = entry;
+  std::memset(entry.title, 'T', sizeof entry.title);
+  std::memset(entry.artist, 'A', sizeof entry.artist);
+  const std::vector<std::string> expected{"(stopped)", " track 1 ", "TTTTTTTTT", "TTTTTTTTT", "TTTTTTbyA"};
+  const std::vector<std::string> texts = Caption().texts();
+  entry = saved;
+  EXPECT_EQ(texts, expected);
 }
 
 TEST(PlayerInit, FailsWhenATuneIsMissing) {

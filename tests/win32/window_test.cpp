@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include <commctrl.h>
 #include <win32_layer.h>
 
 #include "x_close_request.h"
@@ -539,6 +540,197 @@ TEST_F(WindowTest, MessageBoxIsAnsweredByReturn) {
   user.join();
   EXPECT_EQ(result, IDOK);
   EXPECT_NE(written.find("Destroy Window Failed\n"), std::string::npos);
+}
+
+// ---- tooltips ---------------------------------------------------------------------------
+
+bool isShown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+bool isMapped(Display* display, HWND window) {
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(display, xWindowOf(window), &attributes) && attributes.map_state == IsViewable;
+}
+
+// The clock stands still unless a test steps it, so the hover delay is exact.
+class TooltipTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    win32ClockFreeze(true);
+  }
+  void TearDown() override {
+    win32ClockFreeze(false);
+    WindowTest::TearDown();
+  }
+  // A tooltip control with one subclassing tool, made as the program makes its eight.
+  HWND createTooltip(HWND owner, const RECT& rect, const char* text) {
+    INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    if (!InitCommonControlsEx(&init)) return nullptr;
+    HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    if (!tip) return nullptr;
+    m_windows.push_back(tip);
+    SetWindowPos(tip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = owner;
+    tool.rect = rect;
+    tool.hinst = GetModuleHandleA(nullptr);
+    tool.lpszText = const_cast<LPSTR>(text);
+    return SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) ? tip : nullptr;
+  }
+  // Moves the pointer to a point of the screen and waits until the window has heard of it.
+  void pointTo(int x, int y) {
+    g_seen.clear();
+    xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+    pumpUntil([] { return seen(WM_MOUSEMOVE).has_value(); }, 3000);
+    pumpFor(50);
+  }
+  void step(DWORD ms) {
+    win32ClockStep(ms);
+    pumpFor(50);
+  }
+};
+
+TEST_F(TooltipTest, ToolInfoAndInitialisationChecks) {
+  HWND owner = createShown();
+  ASSERT_NE(owner, nullptr);
+  INITCOMMONCONTROLSEX init{7, ICC_WIN95_CLASSES};
+  EXPECT_FALSE(InitCommonControlsEx(&init));
+  init.dwSize = sizeof init;
+  EXPECT_TRUE(InitCommonControlsEx(&init));
+  EXPECT_TRUE(InitCommonControlsEx(&init));  // again, as the program does for every button
+  // Without TTS_NOPREFIX a control is not made here.
+  EXPECT_EQ(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, nullptr, nullptr),
+            nullptr);
+  HWND tip = createTooltip(owner, RECT{10, 10, 50, 50}, " first");
+  ASSERT_NE(tip, nullptr);
+  TOOLINFOA tool{};
+  tool.cbSize = 44;  // the size on 32-bit systems is not this build's
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = owner;
+  tool.uId = 1;
+  tool.lpszText = const_cast<LPSTR>(" second");
+  const auto add = [&] { return SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)); };
+  EXPECT_FALSE(add());
+  tool.cbSize = sizeof tool;
+  tool.uFlags = 0;  // a tool the program would have to relay messages to
+  EXPECT_FALSE(add());
+  tool.uFlags = TTF_SUBCLASS;
+  tool.lpszText = LPSTR_TEXTCALLBACKA;
+  EXPECT_FALSE(add());
+  tool.lpszText = const_cast<LPSTR>(" second");
+  tool.uId = 0;  // the first tool's id
+  EXPECT_FALSE(add());
+  tool.uId = 1;
+  EXPECT_TRUE(add());
+  EXPECT_FALSE(isShown(tip));
+  // The control goes with its owner.
+  DestroyWindow(owner);
+  EXPECT_FALSE(IsWindow(tip));
+}
+
+TEST_F(TooltipTest, ShowsAfterTheDelayBesideThePointerWithoutTakingTheFocus) {
+  HWND owner = createShown();  // at (256, 128)
+  ASSERT_NE(owner, nullptr);
+  HWND tip = createTooltip(owner, RECT{113, 355, 137, 385}, " previous");
+  ASSERT_NE(tip, nullptr);
+  const int pointerX = 256 + 120, pointerY = 128 + 370;
+  pointTo(pointerX, pointerY);
+  step(499);
+  EXPECT_FALSE(isShown(tip));
+  // Moving inside the tool restarts the wait: the pointer has to rest.
+  pointTo(pointerX + 1, pointerY);
+  step(499);
+  EXPECT_FALSE(isShown(tip));
+  step(1);
+  ASSERT_TRUE(pumpUntil([&] { return isShown(tip); }, 2000));
+  EXPECT_TRUE(isMapped(s_display, tip));
+  RECT rect{};
+  GetWindowRect(tip, &rect);
+  EXPECT_GT(rect.left, pointerX);
+  EXPECT_GT(rect.top, pointerY + 10);  // below the arrow, so it can never catch the click
+  EXPECT_LT(rect.left, pointerX + 20);
+  EXPECT_GE(rect.bottom - rect.top, 16);  // a 12-pixel face with its padding and border
+  EXPECT_LE(rect.bottom - rect.top, 26);
+  EXPECT_GE(rect.right - rect.left, 50);
+  EXPECT_LE(rect.right - rect.left, 90);
+  // The popup as the screen shows it: a grey border around a pale ground with dark text.
+  pumpFor(100);
+  EXPECT_EQ(pixelAt(rect.left, rect.top), 0x767676u);
+  EXPECT_EQ(pixelAt(rect.right - 1, rect.bottom - 1), 0x767676u);
+  EXPECT_EQ(pixelAt(rect.left + 2, rect.top + 2), 0xFFFFE1u);
+  int dark = 0;
+  for (int y = rect.top + 1; y < rect.bottom - 1; ++y)
+    for (int x = rect.left + 1; x < rect.right - 1; ++x) dark += (pixelAt(x, y) & 0xFF) < 0x60;
+  EXPECT_GT(dark, 40);
+  // The keyboard stays with the owner.
+  EXPECT_EQ(GetFocus(), owner);
+  ::Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(s_display, &focus, &revert);
+  EXPECT_EQ(focus, xWindowOf(owner));
+  g_seen.clear();
+  xdotool("key x");
+  ASSERT_TRUE(pumpUntil([] { return seen(WM_KEYDOWN, 'X').has_value(); }));
+  EXPECT_EQ(seen(WM_KEYDOWN, 'X')->hwnd, owner);
+  EXPECT_TRUE(isShown(tip));
+}
+
+TEST_F(TooltipTest, HidesWhenThePointerLeavesOnAClickAndWithItsOwner) {
+  HWND owner = createShown();
+  ASSERT_NE(owner, nullptr);
+  HWND tip = createTooltip(owner, RECT{113, 355, 137, 385}, " previous");
+  ASSERT_NE(tip, nullptr);
+  const auto showAt = [&](int x, int y) {
+    pointTo(256 + x, 128 + y);
+    step(500);
+    return pumpUntil([&] { return isShown(tip); }, 2000);
+  };
+  // The right and bottom edges of the rectangle are outside the tool.
+  pointTo(256 + 137, 128 + 370);
+  step(600);
+  EXPECT_FALSE(isShown(tip));
+  ASSERT_TRUE(showAt(136, 384));
+
+  // Leaving: the next check finds the pointer outside, even where no message told of it.
+  EXPECT_TRUE(isMapped(s_display, tip));
+  pointTo(256 + 300, 128 + 100);
+  step(100);
+  EXPECT_FALSE(isShown(tip));
+  EXPECT_FALSE(isMapped(s_display, tip));
+  xdotool("mousemove 5 5");  // off the window altogether
+  ASSERT_TRUE(showAt(120, 370));
+  xdotool("mousemove 5 5");
+  pumpFor(100);
+  step(100);
+  EXPECT_FALSE(isShown(tip));
+
+  // A click hides it, and it stays hidden until the pointer has left the tool.
+  ASSERT_TRUE(showAt(120, 370));
+  g_seen.clear();
+  xdotool("click 1");
+  ASSERT_TRUE(pumpUntil([] { return seen(WM_LBUTTONUP).has_value(); }));
+  EXPECT_FALSE(isShown(tip));
+  step(1000);
+  EXPECT_FALSE(isShown(tip));
+  pointTo(256 + 300, 128 + 100);
+  step(100);
+  ASSERT_TRUE(showAt(121, 371));
+
+  // Minimising the owner hides it.
+  ShowWindow(owner, SW_MINIMIZE);
+  step(100);
+  EXPECT_FALSE(isShown(tip));
+  ShowWindow(owner, SW_RESTORE);
+  pumpFor(100);
+  ASSERT_TRUE(showAt(122, 372));
+  ShowWindow(owner, SW_HIDE);
+  step(100);
+  EXPECT_FALSE(isShown(tip));
 }
 
 }  // namespace

@@ -252,6 +252,7 @@ typedef PAINTSTRUCT* LPPAINTSTRUCT;
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -494,6 +495,25 @@ struct XFORM {
   FLOAT eM11, eM12, eM21, eM22, eDx, eDy;
 };
 #define RDH_RECTANGLES 1
+#define SYSTEM_FONT 13
+#define CLR_INVALID 0xFFFFFFFF
+
+#define FW_DONTCARE 0
+#define FW_NORMAL 400
+#define FW_BOLD 700
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_TT_PRECIS 4
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define NONANTIALIASED_QUALITY 3
+#define ANTIALIASED_QUALITY 4
+#define DEFAULT_PITCH 0
+#define FF_DONTCARE 0x00
+#define FF_ROMAN 0x10
+#define FF_SWISS 0x20
+#define FF_MODERN 0x30
 #define ERROR 0
 #define NULLREGION 1
 #define SIMPLEREGION 2
@@ -510,14 +530,35 @@ int WINAPI SetWindowRgn(HWND window, HRGN region, BOOL redraw);
 // FALSE for a region a window owns and for an object still selected into a DC; stock
 // objects are never freed.
 BOOL WINAPI DeleteObject(HGDIOBJ object);
-// The stock brushes WHITE_BRUSH to NULL_BRUSH.
+// The stock brushes WHITE_BRUSH to NULL_BRUSH, and SYSTEM_FONT (every DC's font until another
+// is selected).
 HGDIOBJ WINAPI GetStockObject(int index);
-// Brushes; returns the previously selected one.
+// Brushes and fonts; returns the previously selected one.
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
 HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 // Memory DCs only: fills the rectangle (clipped to the bitmap, right/bottom exclusive) with
 // the brush's colour in the DC's format; in 32-bit formats the alpha byte is left 0.
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+// A font for the face name, resolved through fontconfig to an installed face of the same
+// metrics where one exists ("Times New Roman" becomes Liberation Serif); with no name, the
+// pitch-and-family bits choose serif, sans-serif or monospace. Height < 0 is the character
+// (em) height in pixels, > 0 the cell height, 0 a default. Weight and italic choose the
+// style; NONANTIALIASED_QUALITY draws without anti-aliasing. Width, escapement,
+// orientation, underline and strike-out other than 0 and character sets other than ANSI
+// and DEFAULT are not supported (null, ERROR_INVALID_PARAMETER).
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                         DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+// Colours of text output; return the previous colour, CLR_INVALID for a bad DC.
+COLORREF WINAPI SetBkColor(HDC dc, COLORREF color);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF color);
+// Memory DCs only. Draws Windows-1252 text in the background mode OPAQUE: the cell (the
+// font's ascent plus descent high, the sum of the advances wide, its top-left at x, y) is
+// filled with the background colour and the glyphs are blended over it in the text colour,
+// anti-aliased unless the font says otherwise; everything is clipped to the cell and to
+// the bitmap.
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 }
 
 // ---- kernel, registry, processor -------------------------------------------------------

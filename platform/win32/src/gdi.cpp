@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "font.h"
 #include "gdi_internal.h"
 #include "handle_table.h"
 
@@ -45,21 +46,31 @@ void fillPixels(DeviceContext& dc, const RECT& area, COLORREF color) {
   const LONG left = std::max<LONG>(area.left, 0), top = std::max<LONG>(area.top, 0);
   const LONG right = std::min<LONG>(area.right, dc.width), bottom = std::min<LONG>(area.bottom, dc.height);
   if (left >= right || top >= bottom) return;
-  const unsigned r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  const uint32_t packed = packColor(dc.format, color);
   for (LONG y = top; y < bottom; ++y) {
     unsigned char* row = dc.pixels + static_cast<ptrdiff_t>(y) * dc.pitch;
-    if (dc.format == MemoryDcFormat::R5G6B5) {
-      const uint16_t v = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-      for (LONG x = left; x < right; ++x) std::memcpy(row + x * 2, &v, 2);
-    } else {
-      // GDI knows nothing of alpha: its fills leave the top byte zero in 32-bit surfaces.
-      const uint32_t v = (r << 16) | (g << 8) | b;
-      for (LONG x = left; x < right; ++x) std::memcpy(row + x * 4, &v, 4);
-    }
+    for (LONG x = left; x < right; ++x) storePixel(row, x, dc.format, packed);
   }
 }
 
 }  // namespace
+
+uint32_t packColor(MemoryDcFormat format, COLORREF color) {
+  const uint32_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  if (format == MemoryDcFormat::R5G6B5) return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+  return (r << 16) | (g << 8) | b;
+}
+
+void storePixel(unsigned char* row, int x, MemoryDcFormat format, uint32_t packed) {
+  if (format == MemoryDcFormat::R5G6B5) {
+    const uint16_t v = static_cast<uint16_t>(packed);
+    std::memcpy(row + static_cast<ptrdiff_t>(x) * 2, &v, 2);
+  } else {
+    std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, &packed, 4);
+  }
+}
+
+HGDIOBJ selectedFont(const DeviceContext& dc) { return dc.font ? dc.font : stockSystemFont(); }
 
 HGDIOBJ addGdiObject(std::shared_ptr<GdiObject> object) {
   stockObjects();  // stock objects take the first handles
@@ -92,6 +103,7 @@ void deleteDc(HDC handle) {
   auto dc = dcTable().remove(reinterpret_cast<uintptr_t>(handle));
   if (!dc) return;
   if (auto brush = findGdiObject(dc->brush)) --brush->selections;
+  if (auto font = findGdiObject(dc->font)) --font->selections;
 }
 
 }  // namespace win32
@@ -127,6 +139,7 @@ BOOL win32DeleteMemoryDC(HDC handle) {
 extern "C" {
 
 HGDIOBJ WINAPI GetStockObject(int index) {
+  if (index == SYSTEM_FONT) return stockSystemFont();
   if (index < WHITE_BRUSH || index > NULL_BRUSH) return nullptr;
   return stockObjects().brushes[index];
 }
@@ -145,15 +158,25 @@ HGDIOBJ WINAPI SelectObject(HDC dcHandle, HGDIOBJ objectHandle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  if (object->kind != GdiKind::Brush) {
-    // Selecting a region clips; nothing here draws with a clip region.
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
+  HGDIOBJ* slot = nullptr;
+  HGDIOBJ previous = nullptr;
+  switch (object->kind) {
+    case GdiKind::Brush:
+      slot = &dc->brush;
+      previous = dc->brush;
+      break;
+    case GdiKind::Font:
+      slot = &dc->font;
+      previous = selectedFont(*dc);
+      break;
+    case GdiKind::Region:
+      // Selecting a region clips; nothing here draws with a clip region.
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
   }
-  HGDIOBJ previous = dc->brush;
-  if (auto old = findGdiObject(previous)) --old->selections;
+  if (auto old = findGdiObject(*slot)) --old->selections;
   ++object->selections;
-  dc->brush = objectHandle;
+  *slot = objectHandle;
   return previous;
 }
 

@@ -1,6 +1,7 @@
 // The thread's message queue. Posted messages and input (SDL events translated when a
-// message is looked for) share one queue in arrival order; the quit message follows them
-// and WM_PAINT comes last, generated for as long as a window has something to paint.
+// message is looked for) share one queue in arrival order; the quit message follows them,
+// then WM_PAINT, generated for as long as a window has something to paint, and WM_TIMER
+// comes last.
 #include "message_queue.h"
 
 #include <SDL.h>
@@ -11,6 +12,7 @@
 
 #include "keys.h"
 #include "termination.h"
+#include "timers.h"
 #include "window_internal.h"
 #include "x11_bridge.h"
 
@@ -286,6 +288,16 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
       msg->message = WM_PAINT;
       msg->time = timeGetTime();
       msg->pt = lastCursorPos();
+      return TRUE;
+    }
+  }
+  if (inRange(WM_TIMER, filterMin, filterMax) && window != reinterpret_cast<HWND>(-1)) {
+    const auto accepts = [&](HWND target) {
+      auto timerWindow = findWindow(target);
+      return timerWindow && timerWindow->queue == queue && windowMatches(window, target);
+    };
+    if (auto timer = takeDueTimer(accepts, remove)) {
+      *msg = *timer;
       return TRUE;
     }
   }

@@ -16,6 +16,7 @@
 #include "handle_table.h"
 #include "message_queue.h"
 #include "termination.h"
+#include "tooltip.h"
 #include "window_internal.h"
 #include "x11_bridge.h"
 
@@ -98,9 +99,23 @@ std::shared_ptr<Window> liveWindowOrFail(HWND handle) {
 }
 
 void showSdl(Window& window) {
+  // Without a window manager SDL gives every window it shows the focus; a popup must leave
+  // the keyboard where it is, so it is mapped directly.
+  if (window.windowClass->popup) {
+    x11MapRaised(window.sdl.get());
+    return;
+  }
   SDL_ShowWindow(window.sdl.get());
   // Without a window manager nothing puts a newly mapped window on top.
   x11Raise(window.sdl.get());
+}
+
+void hideSdl(Window& window) {
+  // A popup mapped behind SDL's back may not be known to SDL as shown yet.
+  if (window.windowClass->popup)
+    x11Unmap(window.sdl.get());
+  else
+    SDL_HideWindow(window.sdl.get());
 }
 
 }  // namespace
@@ -114,6 +129,9 @@ bool ensureVideo() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_PING, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Window surfaces (the tooltips') are drawn with plain X requests: SDL's accelerated
+  // alternative would re-create the window as an OpenGL one, losing its place on screen.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   static bool reported = false;
   // Left to itself SDL falls back to an off-screen driver where there is no display, and
   // the program would run on unseen; only a driver asked for by name may be one of those.
@@ -162,6 +180,7 @@ std::vector<std::shared_ptr<Window>> allWindows() {
 }
 
 LRESULT callWindowProc(const std::shared_ptr<Window>& window, UINT message, WPARAM wParam, LPARAM lParam) {
+  relayToTooltips(window->handle, message, wParam, lParam);
   return window->proc(window->handle, message, wParam, lParam);
 }
 
@@ -187,9 +206,9 @@ SDL_Window* win32SdlWindow(HWND handle) {
   return window ? window->sdl.get() : nullptr;
 }
 
-extern "C" {
+namespace win32 {
 
-ATOM WINAPI RegisterClassA(const WNDCLASSA* info) {
+ATOM registerClass(const WNDCLASSA* info, bool popup) {
   // Extra class and window bytes have no accessor here, so a class asking for them fails.
   if (!info || !info->lpfnWndProc || !info->lpszClassName || IS_INTRESOURCE(info->lpszClassName) ||
       info->cbClsExtra != 0 || info->cbWndExtra != 0) {
@@ -209,9 +228,16 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* info) {
   windowClass->info.hInstance = normalisedInstance(info->hInstance);
   windowClass->info.lpszClassName = nullptr;
   windowClass->info.lpszMenuName = nullptr;
+  windowClass->popup = popup;
   registry.classes.push_back(windowClass);
   return windowClass->atom;
 }
+
+}  // namespace win32
+
+extern "C" {
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* info) { return registerClass(info, false); }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
   auto& registry = classRegistry();
@@ -271,7 +297,11 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, desktopBits == 16 ? 6 : shallow ? 5 : 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, shallow ? 5 : 8);
 
-  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL;
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (windowClass->popup)
+    flags |= SDL_WINDOW_TOOLTIP;  // override-redirect: no window manager frames, stacks or focuses it
+  else
+    flags |= SDL_WINDOW_OPENGL;
   if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
   if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   if (exStyle & WS_EX_TOOLWINDOW) flags |= SDL_WINDOW_SKIP_TASKBAR;
@@ -348,7 +378,7 @@ BOOL WINAPI DestroyWindow(HWND handle) {
   }
   window->destroying = true;
   destroyOwnedWindows(handle);
-  if (window->visible && window->sdl) SDL_HideWindow(window->sdl.get());
+  if (window->visible && window->sdl) hideSdl(*window);
   window->visible = false;
   callWindowProc(window, WM_DESTROY, 0, 0);
   callWindowProc(window, WM_NCDESTROY, 0, 0);
@@ -365,7 +395,7 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   switch (command) {
     case SW_HIDE:
       if (window->visible) {
-        SDL_HideWindow(window->sdl.get());
+        hideSdl(*window);
         window->visible = false;
         callWindowProc(window, WM_SHOWWINDOW, FALSE, 0);
       }

@@ -18,7 +18,13 @@ struct WindowClass {
   ATOM atom = 0;
   WNDCLASSA info{};  // lpszClassName and lpszMenuName are not kept: the caller owns them
   int liveWindows = 0;
+  // A class of the layer's own popups (tooltips): their windows are override-redirect X
+  // windows without an OpenGL visual that never take the focus when shown.
+  bool popup = false;
 };
+
+// RegisterClassA, and the layer's way to register its own popup classes.
+ATOM registerClass(const WNDCLASSA* info, bool popup);
 
 struct SdlWindowDeleter {
   void operator()(SDL_Window* window) const;

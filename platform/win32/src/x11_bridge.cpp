@@ -156,6 +156,20 @@ void x11Sync(SDL_Window* window) {
   if (auto target = xTarget(window)) XSync(target->display, False);
 }
 
+void x11MapRaised(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return;
+  XMapRaised(target->display, target->window);
+  XSync(target->display, False);
+}
+
+void x11Unmap(SDL_Window* window) {
+  auto target = xTarget(window);
+  if (!target) return;
+  XUnmapWindow(target->display, target->window);
+  XSync(target->display, False);
+}
+
 bool x11Focus(SDL_Window* window) {
   auto target = xTarget(window);
   if (!target) return false;
@@ -196,6 +210,8 @@ std::optional<PointerState> x11QueryPointer(SDL_Window*) { return std::nullopt; 
 bool x11HasWindowManager(SDL_Window*) { return false; }
 void x11Raise(SDL_Window*) {}
 void x11Sync(SDL_Window*) {}
+void x11MapRaised(SDL_Window*) {}
+void x11Unmap(SDL_Window*) {}
 bool x11Focus(SDL_Window*) { return false; }
 std::optional<unsigned long> x11KeyPressKeysym(const SDL_SysWMmsg*) { return std::nullopt; }
 void x11OnConnectionLost(void (*)()) {}

@@ -31,6 +31,10 @@ std::optional<PointerState> x11QueryPointer(SDL_Window* window);
 // nothing iconifies, stacks above or focuses windows for us.
 bool x11HasWindowManager(SDL_Window* window);
 void x11Raise(SDL_Window* window);
+// Maps the window on top of its siblings, or unmaps it, and waits for the server; the input
+// focus stays where it is.
+void x11MapRaised(SDL_Window* window);
+void x11Unmap(SDL_Window* window);
 // Waits until the server has handled every request and sent every event so far.
 void x11Sync(SDL_Window* window);
 // Gives the window the X input focus if it is viewable; false otherwise.
