@@ -2,6 +2,7 @@
 // the captions' reading direction and the wheels' rolling loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <regex>
@@ -126,7 +127,8 @@ TEST(AssetgenOutline, OverlayShowsExactlyWithinTheOutlineAndFramesItsEdge) {
             bool edge = x == 0 || y == 0 || x == 511 || y == 511 || !mask[y * 512 + x - 1] || !mask[y * 512 + x + 1] ||
                         !mask[(y - 1) * 512 + x] || !mask[(y + 1) * 512 + x];
             if (edge) {
-                ASSERT_GE(alpha(x, y), 127) << "the scene shows at the window's edge at " << x << "," << y;
+                // Opaque: a partly transparent rim would let the dark scene shade it.
+                ASSERT_EQ(alpha(x, y), 255) << "the scene shows at the window's edge at " << x << "," << y;
             }
         }
     }
@@ -135,6 +137,34 @@ TEST(AssetgenOutline, OverlayShowsExactlyWithinTheOutlineAndFramesItsEdge) {
         PixelRect a = litButtonAtlasRect(i);
         for (int y = a.top; y <= a.bottom; ++y) {
             for (int x = a.left; x <= a.right; ++x) ASSERT_FALSE(mask[y * 512 + x]);
+        }
+    }
+}
+
+// The snow drift along the top: its rim is the snow's own colour, not darkened by the board
+// painted under it, and its surface is smooth, without single-pixel specks.
+TEST(AssetgenOutline, SnowDriftHasACleanRimAndNoSpecks) {
+    const auto& tga = generated().at("FINAL_LAYER.TGA");
+    auto at = [&](int x, int y) { return &tga[18 + ((511 - y) * 512 + x) * 4]; };
+    auto sum = [&](int x, int y) { return at(x, y)[0] + at(x, y)[1] + at(x, y)[2]; };
+    // Between the holly clusters at the corners.
+    for (int x = 120; x < 390; ++x) {
+        int y = 0;
+        while (at(x, y)[3] < 127) ++y;
+        ASSERT_LT(y, 150) << x;
+        EXPECT_LE(sum(x, y + 3) - sum(x, y), 30) << "dark rim at " << x << "," << y;
+    }
+    for (int y = 100; y < 158; ++y) {
+        for (int x = 120; x < 390; ++x) {
+            bool solid = true;
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) solid = solid && at(x + dx, y + dy)[3] == 255;
+            }
+            if (!solid) continue;
+            const int v = sum(x, y);
+            const int n[4] = {sum(x - 1, y), sum(x + 1, y), sum(x, y - 1), sum(x, y + 1)};
+            const int lo = *std::min_element(n, n + 4), hi = *std::max_element(n, n + 4);
+            EXPECT_FALSE(v > hi + 24 || v < lo - 24) << "a speck at " << x << "," << y;
         }
     }
 }
@@ -488,8 +518,18 @@ TEST(AssetgenTrain, WheelsRollWithTheTrainInASeamlessLoop) {
             previousAngle = angle;
         }
         EXPECT_NEAR(std::abs(previousAngle), turnPerLoop, 1e-3);
-        // The wheel sits on the rails.
+        // The wheel sits on the rails, and its two treads (2.2 units wide) run on the painted
+        // rails' surfaces, the inner one on the inner rail.
         EXPECT_NEAR(t.wheels[w].position.y - t.wheels[w].radius, kRailY, 1e-9);
+        const Vec3 wheelAxle = transformNormal({1, 0, 0}, t.wheels[w].orientation);
+        double treads[2];
+        for (int side = 0; side < 2; ++side) {
+            const Vec3 tread = t.wheels[w].position + wheelAxle * ((side ? 1 : -1) * kGaugeHalf);
+            treads[side] = std::hypot(tread.x, tread.z);
+        }
+        std::sort(treads, treads + 2);
+        EXPECT_LT(std::abs(treads[0] - (kTrackRadius - kGaugeHalf)), kRailHalfWidth + 1.1);
+        EXPECT_LT(std::abs(treads[1] - (kTrackRadius + kGaugeHalf)), kRailHalfWidth + 1.1);
     }
 }
 

@@ -130,20 +130,22 @@ TEST(AssetgenPictures, WagonsCarryTheCaptionRedInTheirUpperHalf) {
     }
 }
 
-// The lettering is what the program shows behind the train: it must stay in the sky band the
-// train never enters (window rows 165 to 238) and well inside the frame's sides.
-TEST(AssetgenPictures, CreditsLetteringStaysAboveTheTrainsPath) {
+// The credits are seen through the plaque's opening (window x 46 to 468, y 165 to 337) with the
+// icicles hanging into its top: the lettering must keep clear of both, fill the opening down to
+// its lower part, and sit centred.
+TEST(AssetgenPictures, CreditsLetteringFillsTheOpeningInsideItsEdges) {
     assetgen::TextRenderer text;
     ASSERT_TRUE(text.ok()) << text.error();
     const assetgen::Canvas credits = assetgen::paintCredits(text);
     ASSERT_EQ(credits.width(), 512);
     ASSERT_EQ(credits.height(), 512);
     // Gold and cream letters are far brighter in red than the night-blue sky and its snowflakes.
-    int left = 512, right = -1, top = 512, bottom = -1, lettering = 0;
+    int left = 512, right = -1, top = 512, bottom = -1, lettering = 0, lower = 0;
     for (int y = 0; y < 512; ++y) {
         for (int x = 0; x < 512; ++x) {
             if (credits.at(x, y).r < 0.45) continue;
             ++lettering;
+            if (y >= 290) ++lower;
             left = std::min(left, x);
             right = std::max(right, x);
             top = std::min(top, y);
@@ -151,29 +153,41 @@ TEST(AssetgenPictures, CreditsLetteringStaysAboveTheTrainsPath) {
         }
     }
     ASSERT_GT(lettering, 2000) << "no lettering found";
-    EXPECT_GE(top, 165);
-    EXPECT_LE(bottom, 238);
-    EXPECT_GE(left, 60);
-    EXPECT_LE(right, 452);
+    EXPECT_GE(top, 176) << "the icicles would hide the title";
+    EXPECT_LE(bottom, 335);
+    EXPECT_GE(left, 56);
+    EXPECT_LE(right, 458);
     EXPECT_NEAR((left + right) / 2.0, 257.0, 12.0) << "the lines are centred on the opening";
+    EXPECT_GT(lower, lettering / 5) << "the lower part of the opening is left empty";
 }
 
-TEST(AssetgenPictures, SmokeFadesOutAtTheEdges) {
+// The puffs must show over the pale snow field (luminance about 225) as well as the night sky:
+// a mid grey where dense, never so dark that they read as soot.
+TEST(AssetgenPictures, SmokeIsGreyAndFadesOutAtTheEdges) {
     for (int k = 1; k <= 5; ++k) {
+        SCOPED_TRACE("SMOKE_" + std::to_string(k));
         const auto& b = file("SMOKE_" + std::to_string(k) + ".TGA");
         ASSERT_EQ(b.size(), 18u + 64u * 64u * 4u + 26u);
         int opaque = 0;
+        double luminanceSum = 0, darkest = 255;
         for (int y = 0; y < 64; ++y) {
             for (int x = 0; x < 64; ++x) {
-                uint8_t a = b[18 + (y * 64 + x) * 4 + 3];
+                const uint8_t* p = &b[18 + (y * 64 + x) * 4];
                 bool border = x == 0 || y == 0 || x == 63 || y == 63;
                 if (border) {
-                    EXPECT_EQ(a, 0) << k << " " << x << "," << y;
+                    EXPECT_EQ(p[3], 0) << x << "," << y;
                 }
-                if (a > 128) ++opaque;
+                if (p[3] <= 128) continue;
+                ++opaque;
+                const double luminance = 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0];
+                luminanceSum += luminance;
+                darkest = std::min(darkest, luminance);
             }
         }
-        EXPECT_GT(opaque, 200) << "SMOKE_" << k << " is too thin to see";
+        ASSERT_GT(opaque, 200) << "too thin to see";
+        EXPECT_LT(luminanceSum / opaque, 200) << "too white to show over the snow";
+        EXPECT_GT(luminanceSum / opaque, 140) << "too dark to show over the night sky";
+        EXPECT_GT(darkest, 80) << "reads as soot";
     }
 }
 

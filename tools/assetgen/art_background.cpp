@@ -193,51 +193,50 @@ void paintTrack(Canvas& c) {
         ScreenPoint s = cam.project({radius * std::cos(angle), y, radius * std::sin(angle)});
         return std::pair<Vec2, double>{Vec2{s.x, s.y}, s.viewZ};
     };
+    // Window pixels per world unit at a view depth (the projection's focal length over depth).
+    const double focal = cam.projection().at(1, 1) * Camera::kViewport / 2.0;
+    // One stroke along a circle of the track at the given height; the half width in world units
+    // is kept from falling under minPixels so the far side still reads.
+    auto ring = [&](double radius, double y, double halfWidth, double minPixels, Colour colour, int steps) {
+        for (int i = 0; i < steps; ++i) {
+            const double a0 = 2 * kPi * i / steps, a1 = 2 * kPi * (i + 1) / steps;
+            const auto [p0, z0] = screen(radius, a0, y);
+            const Vec2 p1 = screen(radius, a1, y).first;
+            const double w = std::max(minPixels, halfWidth * focal / z0);
+            c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, colour,
+                        static_cast<int>(std::min(p0.x, p1.x) - w - 2), static_cast<int>(std::min(p0.y, p1.y) - w - 2),
+                        static_cast<int>(std::max(p0.x, p1.x) + w + 2), static_cast<int>(std::max(p0.y, p1.y) + w + 2));
+        }
+    };
     // A dug bed of packed snow under the track, then the sleepers, then the two rails.
-    const int steps = 720;
-    for (int i = 0; i < steps; ++i) {
-        double a0 = 2 * kPi * i / steps, a1 = 2 * kPi * (i + 1) / steps;
-        const auto s0 = screen(kTrackRadius, a0, kRailY - 1.5);
-        const Vec2 p0 = s0.first;
-        const double z0 = s0.second;
-        const Vec2 p1 = screen(kTrackRadius, a1, kRailY - 1.5).first;
-        double w = 26.0 * 292.0 / z0 * 0.35;
-        c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, rgb(160, 170, 205, 0.5),
-                    static_cast<int>(std::min(p0.x, p1.x) - w - 2), static_cast<int>(std::min(p0.y, p1.y) - w - 2),
-                    static_cast<int>(std::max(p0.x, p1.x) + w + 2), static_cast<int>(std::max(p0.y, p1.y) + w + 2));
-    }
+    ring(kTrackRadius, kRailY - 1.5, 26.0 * 0.35, 0.0, rgb(160, 170, 205, 0.5), 720);
     for (int i = 0; i < 180; ++i) {
-        double a = 2 * kPi * i / 180;
-        const auto s0 = screen(kTrackRadius - kGaugeHalf - 6.0, a, kRailY - 2.0);
-        const Vec2 p0 = s0.first;
-        const double z0 = s0.second;
-        const Vec2 p1 = screen(kTrackRadius + kGaugeHalf + 6.0, a, kRailY - 2.0).first;
-        double w = std::max(0.5, 2.2 * 292.0 / z0 * 0.5);
-        c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, rgb(74, 52, 44),
+        const double a = 2 * kPi * i / 180;
+        const auto [p0, z0] = screen(kTrackRadius - kGaugeHalf - 6.0, a, kRailY - kRailHeight);
+        const Vec2 p1 = screen(kTrackRadius + kGaugeHalf + 6.0, a, kRailY - kRailHeight).first;
+        const double w = std::max(0.5, 1.1 * focal / z0);
+        c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, rgb(86, 62, 50),
                     static_cast<int>(std::min(p0.x, p1.x) - 4), static_cast<int>(std::min(p0.y, p1.y) - 4),
                     static_cast<int>(std::max(p0.x, p1.x) + 4), static_cast<int>(std::max(p0.y, p1.y) + 4));
     }
+    // Each rail under its wheels: a dark steel body standing on the sleepers, so it reads as a
+    // line against the snow even on the far side, and a bright running surface on top where the
+    // wheels touch.
     for (double r : {kTrackRadius - kGaugeHalf, kTrackRadius + kGaugeHalf}) {
-        for (int i = 0; i < steps; ++i) {
-            double a0 = 2 * kPi * i / steps, a1 = 2 * kPi * (i + 1) / steps;
-            const auto s0 = screen(r, a0, kRailY);
-        const Vec2 p0 = s0.first;
-        const double z0 = s0.second;
-            const Vec2 p1 = screen(r, a1, kRailY).first;
-            double w = std::max(0.45, 0.9 * 292.0 / z0 * 0.6);
-            c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, rgb(150, 160, 178),
-                        static_cast<int>(std::min(p0.x, p1.x) - 3), static_cast<int>(std::min(p0.y, p1.y) - 3),
-                        static_cast<int>(std::max(p0.x, p1.x) + 3), static_cast<int>(std::max(p0.y, p1.y) + 3));
-        }
+        ring(r, kRailY - kRailHeight / 2, kRailHalfWidth, 0.85, rgb(46, 50, 64), 1440);
+        ring(r, kRailY - 0.3, kRailHalfWidth * 0.6, 0.4, rgb(196, 204, 222), 1440);
     }
 }
 
 void paintForegroundPines(Canvas& c) {
-    // Big pines at the sides frame the view and hide the ends of the distant ranges.
+    // Big pines at the sides frame the view and hide the ends of the distant ranges; a small
+    // fir stands before each in the lower corners. All of them keep clear of what the train
+    // covers on its round (about x 96 to 434, y 240 to 328 in the window): a tree painted there
+    // in front of the track would still be drawn behind the passing train.
     paintPine(c, 62, 300, 95, rgb(14, 36, 40), rgb(226, 236, 252));
-    paintPine(c, 92, 318, 70, rgb(18, 42, 44), rgb(226, 236, 252));
-    paintPine(c, 452, 305, 100, rgb(14, 36, 40), rgb(226, 236, 252));
-    paintPine(c, 424, 326, 62, rgb(18, 42, 44), rgb(226, 236, 252));
+    paintPine(c, 80, 332, 46, rgb(18, 42, 44), rgb(226, 236, 252));
+    paintPine(c, 466, 305, 100, rgb(14, 36, 40), rgb(226, 236, 252));
+    paintPine(c, 446, 334, 48, rgb(18, 42, 44), rgb(226, 236, 252));
 }
 
 void paintFallingSnow(Canvas& c) {

@@ -31,12 +31,17 @@ double iconDistance(ButtonIcon icon, Vec2 p) {
         case ButtonIcon::kInfo:
             return std::min({sdCircle(p, {0, -5.2}, 1.9), bar(p, -1.5, -1.8, 1.5, 6.0), bar(p, -3.2, -1.8, 1.5, -0.2),
                              bar(p, -3.2, 4.8, 3.2, 6.4)});
-        case ButtonIcon::kPin: {
-            // A map pin stuck in at an angle: round head up right, needle down left.
-            double head = sdCircle(p, {2.4, -2.6}, 4.3);
-            double collar = sdSegment(p, {-0.4, 0.4}, {1.2, -1.2}, 2.0);
-            double needle = sdSegment(p, {0.0, 0.0}, {-6.2, 6.2}, 0.8);
-            return std::min({head, collar, needle});
+        case ButtonIcon::kStayOnTop: {
+            // A stack of three layers seen from above, the top one solid: this window above
+            // the others.
+            auto layer = [&](double cy) {
+                const Vec2 v[] = {{0, cy - 3.3}, {7, cy}, {0, cy + 3.3}, {-7, cy}};
+                return sdPolygon(p, v);
+            };
+            const double top = layer(-3.8);
+            const double middle = opSubtract(std::abs(layer(0.4)) - 0.65, top - 1.8);
+            const double bottom = opSubtract(std::abs(layer(4.6)) - 0.65, layer(0.4) - 1.8);
+            return std::min({top, middle, bottom});
         }
         case ButtonIcon::kMinimise:
             return bar(p, -6, 3.5, 6, 6.3);

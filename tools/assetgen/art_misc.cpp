@@ -50,10 +50,14 @@ Canvas paintSmoke(int index) {
         double nz = nzSum;
         double lit = std::clamp(0.55 + 0.45 * (-normal.x * 0.5 - normal.y * 0.6 + nz * 0.6), 0.0, 1.0);
         double grain = fractalNoise(p.x * 0.3, p.y * 0.3, 3, 320 + static_cast<uint32_t>(index));
-        Colour col = mix(rgb(128, 132, 150), rgb(250, 250, 252), std::clamp(lit * 0.85 + grain * 0.2, 0.0, 1.0));
+        // Grey coal smoke thinned with steam: dark enough in its shadows to stand out over the
+        // pale snow, light enough on its moonlit side to read over the night sky, never black.
+        const double shade = std::clamp(lit * 0.9 + (grain - 0.5) * 0.3, 0.0, 1.0);
+        Colour col = shade < 0.5 ? mix(rgb(92, 96, 112), rgb(150, 153, 164), shade / 0.5)
+                                 : mix(rgb(150, 153, 164), rgb(218, 219, 224), (shade - 0.5) / 0.5);
         // Thinner towards the rim of the puff, and nothing at the picture's edge.
         double edge = std::clamp((31.0 - length(p - Vec2{32, 32})) / 4.0, 0.0, 1.0);
-        col.a = coverage * edge * (0.75 + 0.25 * nz);
+        col.a = coverage * edge * (0.85 + 0.15 * nz);
         px = col;
     });
     return c;

@@ -114,10 +114,7 @@ void paintSnowCap(Canvas& c) {
         Colour col = lit > 0 ? mix(base, rgb(255, 255, 255), lit * 0.8) : mix(base, rgb(140, 160, 205), -lit * 0.6);
         // The drift's underside, where it overhangs the board, lies in shadow.
         double under = std::clamp((p.y - 160.0) / 8.0, 0.0, 1.0);
-        col = mix(col, rgb(150, 170, 210), under * 0.6);
-        double sparkle = hashNoise(static_cast<int>(p.x), static_cast<int>(p.y), 77);
-        if (sparkle > 0.985) col = rgb(255, 255, 255);
-        return col;
+        return mix(col, rgb(150, 170, 210), under * 0.6);
     });
     // Icicles hang from the drift into the opening, longest near the middle of each gap.
     Random rng(4242);
@@ -220,6 +217,42 @@ void paintLitButtonAtlas(Canvas& c) {
     }
 }
 
+// The window shows whole pixels: those the outline keeps and no others. Kept pixels on the
+// silhouette become opaque, or the dark scene behind them would shade the window's rim; their
+// painted colour, a blend of every layer's anti-aliased edge, gives way to that of the fully
+// covered pixels next to them, so the snow's rim is snow. Everything else goes transparent.
+void cutToOutline(Canvas& c) {
+    const std::vector<uint8_t> coverage = outlineCoverageMap();
+    auto covered = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < kWindowSize && y < kWindowSize &&
+               coverage[static_cast<size_t>(y) * kWindowSize + x] == 255;
+    };
+    const Canvas painted = c;
+    for (int y = 0; y < kWindowSize; ++y) {
+        for (int x = 0; x < kWindowSize; ++x) {
+            const uint8_t cov = coverage[static_cast<size_t>(y) * kWindowSize + x];
+            Colour& px = c.at(x, y);
+            if (!coverageInside(cov)) {
+                px = {0, 0, 0, 0};
+                continue;
+            }
+            if (cov == 255) continue;
+            Colour sum{0, 0, 0, 0};
+            int n = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (!covered(x + dx, y + dy)) continue;
+                    const Colour& q = painted.at(x + dx, y + dy);
+                    sum = {sum.r + q.r, sum.g + q.g, sum.b + q.b, 0};
+                    ++n;
+                }
+            }
+            if (n > 0) px = scaled(sum, 1.0 / n);
+            px.a = 1.0;
+        }
+    }
+}
+
 }  // namespace
 
 Canvas paintOverlay() {
@@ -230,16 +263,7 @@ Canvas paintOverlay() {
     paintSnowCap(c);
     paintHolly(c);
     paintButtons(c);
-    // The window's silhouette is exactly the outline: clip everything painted to it (icicles
-    // excepted, which hang into the opening, well inside).
-    for (int y = 0; y < kWindowSize; ++y) {
-        for (int x = 0; x < kWindowSize; ++x) {
-            double cov = outlineCoverage(x, y) / 255.0;
-            Colour& px = c.at(x, y);
-            px.a = std::min(px.a, cov);
-            if (px.a <= 0) px = {0, 0, 0, 0};
-        }
-    }
+    cutToOutline(c);
     paintLitButtonAtlas(c);
     return c;
 }

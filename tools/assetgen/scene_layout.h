@@ -13,7 +13,7 @@ struct PixelRect {
     int height() const { return bottom - top + 1; }
 };
 
-enum class ButtonIcon { kPrevious, kPlayPause, kStop, kNext, kInfo, kPin, kMinimise, kClose };
+enum class ButtonIcon { kPrevious, kPlayPause, kStop, kNext, kInfo, kStayOnTop, kMinimise, kClose };
 
 struct ButtonSpec {
     const char* resourceName;  // file name under resources/
@@ -28,7 +28,7 @@ inline constexpr std::array<ButtonSpec, 8> kButtons = {{
     {"BUT_STOP.X", "ButtonStop", ButtonIcon::kStop, {172, 364, 199, 395}},
     {"BUT_NEXT.X", "ButtonNext", ButtonIcon::kNext, {206, 367, 234, 397}},
     {"BUT_INFO.X", "ButtonInfo", ButtonIcon::kInfo, {244, 369, 272, 397}},
-    {"BUT_TOP.X", "ButtonTop", ButtonIcon::kPin, {282, 369, 310, 397}},
+    {"BUT_TOP.X", "ButtonTop", ButtonIcon::kStayOnTop, {282, 369, 310, 397}},
     {"BUT_MIN.X", "ButtonMinimise", ButtonIcon::kMinimise, {318, 366, 345, 396}},
     {"BUT_QUIT.X", "ButtonQuit", ButtonIcon::kClose, {352, 362, 379, 391}},
 }};
