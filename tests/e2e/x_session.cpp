@@ -88,8 +88,34 @@ void XSession::setRootColour(uint32_t rgb) {
   XSync(m_display, False);
 }
 
+namespace {
+
+// Errors from windows that vanish while they are looked at (tooltips, message boxes) are
+// expected here.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Ignores X errors for its lifetime; the requests made meanwhile are synced before the
+// previous handler returns.
+class IgnoredXErrors {
+ public:
+  explicit IgnoredXErrors(Display* display) : m_display(display), m_previous(XSetErrorHandler(ignoreXError)) {}
+  IgnoredXErrors(const IgnoredXErrors&) = delete;
+  IgnoredXErrors& operator=(const IgnoredXErrors&) = delete;
+  ~IgnoredXErrors() {
+    XSync(m_display, False);
+    XSetErrorHandler(m_previous);
+  }
+
+ private:
+  Display* m_display;
+  XErrorHandler m_previous;
+};
+
+}  // namespace
+
 std::vector<TopLevelWindow> XSession::topLevelWindows() {
   std::vector<TopLevelWindow> found;
+  const IgnoredXErrors ignored(m_display);
   Window rootReturn, parent;
   Window* children = nullptr;
   unsigned int count = 0;
@@ -188,9 +214,6 @@ bool XSession::pingAnswered(unsigned long id, std::chrono::milliseconds timeout)
 
 namespace {
 
-// Errors from windows that vanish while they are looked at are expected here.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
 template <typename Visit>
 void forEachWindow(Display* display, Window window, const Visit& visit) {
   visit(window);
@@ -226,17 +249,14 @@ bool XSession::windowManagerRunning() {
   const Atom check = XInternAtom(m_display, "_NET_SUPPORTING_WM_CHECK", False);
   const auto windows = longsProperty(m_display, DefaultRootWindow(m_display), check, XA_WINDOW);
   if (windows.size() != 1) return false;
-  auto previous = XSetErrorHandler(ignoreXError);
-  const bool alive = longsProperty(m_display, windows[0], check, XA_WINDOW) == windows;
-  XSync(m_display, False);
-  XSetErrorHandler(previous);
-  return alive;
+  const IgnoredXErrors ignored(m_display);
+  return longsProperty(m_display, windows[0], check, XA_WINDOW) == windows;
 }
 
 std::optional<ClientWindow> XSession::clientWindow(pid_t pid, const std::string& name, int width, int height) {
   const Atom netName = XInternAtom(m_display, "_NET_WM_NAME", False);
   const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
-  auto previous = XSetErrorHandler(ignoreXError);
+  const IgnoredXErrors ignored(m_display);
   std::optional<ClientWindow> found;
   forEachWindow(m_display, DefaultRootWindow(m_display), [&](Window window) {
     if (found || pidProperty(m_display, window) != pid || textProperty(m_display, window, netName, utf8) != name)
@@ -254,8 +274,6 @@ std::optional<ClientWindow> XSession::clientWindow(pid_t pid, const std::string&
     client.viewable = attributes.map_state == IsViewable;
     found = client;
   });
-  XSync(m_display, False);
-  XSetErrorHandler(previous);
   return found;
 }
 
