@@ -89,35 +89,22 @@ bool windowManagerRuns() {
   return !property(DefaultRootWindow(g_display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
 }
 
-// A message box shown on its own thread, as the shutdown shows it, and closed by the test
-// the way a window manager's close button would.
-class ShownBox {
- public:
-  ShownBox(const std::string& title, UINT flags)
-      : m_title(title), m_thread([this, flags] { m_result = MessageBoxA(nullptr, "Box text", m_title.c_str(), flags); }) {
-  }
-  ~ShownBox() { close(); }
-
-  ::Window window() {
+// Shows a box on this thread, as the program does, while another thread finds its window,
+// hands it to `check` and closes it the way a window manager's close button would. Returns
+// the box's answer.
+int showBox(const std::string& title, UINT flags, const std::function<void(::Window)>& check) {
+  std::thread user([&] {
     ::Window box = 0;
-    waitFor([&] { return (box = findBox(DefaultRootWindow(g_display), m_title)) != 0; });
-    return box;
-  }
-
-  // The box's answer, once it is closed.
-  int close() {
-    if (m_thread.joinable()) {
-      if (const ::Window box = window()) sendCloseRequest(g_display, box);
-      m_thread.join();
-    }
-    return m_result;
-  }
-
- private:
-  std::string m_title;
-  int m_result = 0;
-  std::thread m_thread;
-};
+    const bool appeared = waitFor([&] { return (box = findBox(DefaultRootWindow(g_display), title)) != 0; });
+    EXPECT_TRUE(appeared) << "no box titled " << title;
+    if (!appeared) return;  // nothing to close: the test ends on its time limit
+    check(box);
+    sendCloseRequest(g_display, box);
+  });
+  const int answer = MessageBoxA(nullptr, "Box text", title.c_str(), flags);
+  user.join();
+  return answer;
+}
 
 class MessageBoxStacking : public testing::Test {
  protected:
@@ -135,11 +122,9 @@ class MessageBoxStacking : public testing::Test {
 
 TEST_F(MessageBoxStacking, TopmostWithoutWindowManager) {
   ASSERT_FALSE(windowManagerRuns());
-  ShownBox box("KQ Bare Topmost Box", MB_ICONERROR | MB_TOPMOST);
-  const ::Window window = box.window();
-  ASSERT_NE(window, 0u);
-  EXPECT_TRUE(waitFor([&] { return hasAboveState(window); }));
-  EXPECT_EQ(box.close(), IDOK);
+  EXPECT_EQ(showBox("KQ Bare Topmost Box", MB_ICONERROR | MB_TOPMOST,
+                    [](::Window box) { EXPECT_TRUE(waitFor([&] { return hasAboveState(box); })); }),
+            IDOK);
 }
 
 class UnderOpenbox : public MessageBoxStacking {
@@ -179,23 +164,18 @@ class UnderOpenbox : public MessageBoxStacking {
 pid_t UnderOpenbox::s_openbox = 0;
 
 TEST_F(UnderOpenbox, TopmostBoxIsAboveAndAPlainOneIsNot) {
-  {
-    ShownBox box("KQ Topmost Box", MB_ICONERROR | MB_TOPMOST);
-    const ::Window window = box.window();
-    ASSERT_NE(window, 0u);
-    // openbox rewrites the state as it sees it, so ABOVE there is its own word.
-    EXPECT_TRUE(waitFor([&] { return hasAboveState(window); }));
-    EXPECT_EQ(box.close(), IDOK);
-  }
-  {
-    ShownBox box("KQ Plain Box", MB_OK);
-    const ::Window window = box.window();
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(waitFor([&] { return !property(window, "_NET_FRAME_EXTENTS").empty(); })) << "not managed";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(hasAboveState(window));
-    EXPECT_EQ(box.close(), IDOK);
-  }
+  // openbox rewrites the state as it sees it, so ABOVE there is its own word.
+  EXPECT_EQ(showBox("KQ Topmost Box", MB_ICONERROR | MB_TOPMOST,
+                    [](::Window box) { EXPECT_TRUE(waitFor([&] { return hasAboveState(box); })); }),
+            IDOK);
+  EXPECT_EQ(showBox("KQ Plain Box", MB_OK,
+                    [](::Window box) {
+                      ASSERT_TRUE(waitFor([&] { return !property(box, "_NET_FRAME_EXTENTS").empty(); }))
+                          << "not managed";
+                      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                      EXPECT_FALSE(hasAboveState(box));
+                    }),
+            IDOK);
 }
 
 }  // namespace
