@@ -1,8 +1,9 @@
 # kq_add_resource_table(<target> <resource script> [OMIT <name>...])
 # Turns a resource script into a static library with the resource bytes and the table
 # that the window layer's resource functions search. OMIT leaves named resources out,
-# so that tests can build variants of the program that lack one. The resource files and
-# headers the script reads are tracked through a depfile, so editing one rebuilds the table.
+# so that tests can build variants of the program that lack one. The script goes through
+# the C compiler's preprocessor. The resource files and headers the script reads are
+# tracked through a depfile, so editing one rebuilds the table.
 function(kq_add_resource_table target script)
   cmake_parse_arguments(R "" "" "OMIT" ${ARGN})
   get_filename_component(script_path ${script} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
@@ -18,7 +19,7 @@ function(kq_add_resource_table target script)
   add_custom_command(
     OUTPUT ${asm_file} ${table_file}
     COMMAND rescomp --asm ${asm_file} --table ${table_file} --depfile ${dep_file}
-            --symbol-prefix ${target} ${omit_args} ${script_path}
+            --symbol-prefix ${target} --preprocessor ${CMAKE_C_COMPILER} ${omit_args} ${script_path}
     DEPENDS rescomp ${script_path}
     DEPFILE ${dep_file}
     COMMENT "Compiling resources ${script} for ${target}"

@@ -1,5 +1,6 @@
-// The resource compiler's script parser, icon splitter and writers on arbitrary input. Every
-// file the script names (includes, resource files, icons) reads back as the input itself.
+// The resource compiler's reader of preprocessed scripts, icon splitter and writers on
+// arbitrary input. Every file the script names (resource files, icons) reads back as the
+// input itself.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   InputFiles files(input);
   try {
-    const auto contents = rescomp::parseScript("/fuzz/script.rc", files, {});
+    const auto contents = rescomp::parseScript(input, files, {});
     (void)rescomp::assemblySource(contents.resources, "fuzz", "/fuzz/script.rc");
     (void)rescomp::tableSource(contents.resources, "fuzz", "/fuzz/script.rc");
   } catch (const rescomp::ScriptError&) {

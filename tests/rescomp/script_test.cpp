@@ -1,8 +1,11 @@
-// Script parsing, icon splitting and omission, fed from memory.
+// Script parsing, icon splitting and omission, fed from memory as preprocessor output; and
+// the preprocessor run on files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "icon_file.h"
@@ -75,16 +78,16 @@ class ScriptParse : public ::testing::Test {
     files.files["/inc/c.bin"] = "x";
   }
 
-  ScriptContents parse(const std::string& script, ParseOptions options = {}) {
-    files.files[kScript] = script;
+  // `text` as the preprocessor would give it for /src/main.rc, after its opening marker.
+  ScriptContents parse(const std::string& text, ParseOptions options = {}) {
     options.includeDirs.push_back("/inc");
-    return rescomp::parseScript(kScript, files, options);
+    return rescomp::parseScript("# 1 \"/src/main.rc\"\n" + text, files, options);
   }
 
   // The message of the failure, or "no error".
-  std::string parseError(const std::string& script, ParseOptions options = {}) {
+  std::string parseError(const std::string& text, ParseOptions options = {}) {
     try {
-      parse(script, std::move(options));
+      parse(text, std::move(options));
     } catch (const ScriptError& e) {
       return e.what();
     }
@@ -100,27 +103,29 @@ class ScriptParse : public ::testing::Test {
   MemoryFiles files;
 };
 
-TEST_F(ScriptParse, StatementsTypesNamesAndLanguage) {
-  files.files["/src/ids.h"] =
-      "#pragma once\n"
+TEST_F(ScriptParse, StatementsTypesNamesPlacesAndLanguage) {
+  const auto contents = rescomp::parseScript(
+      "# 0 \"/src/main.rc\"\n"
+      "# 0 \"<built-in>\"\n"
+      "#define __STDC__ 1\n"
+      "# 1 \"/src/main.rc\"\n"
+      "# 1 \"/src/./ids.h\" 1\n"
       "#define IDR_ONE 101\n"
-      "#define IDR_TWO (IDR_ONE + 1)\n"
-      "int notResourceScript(void) { return '\"'; }\n";
-  const auto contents = parse(
-      "// line comment\n"
-      "/* block\n"
-      "   comment */\n"
-      "#include \"ids.h\"\n"
-      "#include \"ids.h\"\n"
-      "#define LOCAL 0x300\n"
+      "int notResourceScript(void) { return '\"'; }\n"
+      "# 4 \"/src/main.rc\" 2\n"
       "LANGUAGE 0x07, 0x01\n"
-      "IDR_ONE BINARY \"a.bin\"\n"
-      "IDR_TWO binary PRELOAD DISCARDABLE \"sub\\\\b.dat\"\n"
-      "train_cabs.x X \"sub/b.dat\" // mesh\n"
+      "101 BINARY \"a.bin\"\n"
+      "102 binary PRELOAD DISCARDABLE \"sub\\\\b.dat\"\n"
+      "train_cabs.x X \"sub/b.dat\"\n"
       "\"final_layer.tga\" RCDATA\n"
       "   \"a.bin\"\n"
-      "LOCAL \"My Type\" \"c.bin\"\n"
-      "42 24 \"a.bin\"\n");
+      "# 20 \"/src/main.rc\"\n"
+      "0x300 \"My Type\" \"c.bin\"\n"
+      "# 1 \"/src/sub/more\\\\\\042.rc\" 1\n"
+      "042 24 \"b.dat\"\n"
+      "# 21 \"/src/main.rc\" 2\n"
+      "VERSION 3 CHARACTERISTICS 0x10\n",
+      files, ParseOptions{{"/inc"}, {}});
   const auto& r = contents.resources;
   ASSERT_EQ(r.size(), 6u);
 
@@ -129,7 +134,8 @@ TEST_F(ScriptParse, StatementsTypesNamesAndLanguage) {
   EXPECT_EQ(r[0].language, 0x0407);
   EXPECT_EQ(r[0].file, "/src/a.bin");
   EXPECT_EQ(r[0].size, 3u);
-  EXPECT_EQ(r[0].where.line, 8);
+  EXPECT_EQ(r[0].where.file, "/src/main.rc");
+  EXPECT_EQ(r[0].where.line, 5);
 
   EXPECT_EQ(r[1].name, numbered(102));
   EXPECT_EQ(r[1].type, named("BINARY")) << "string types are stored in upper case";
@@ -140,49 +146,25 @@ TEST_F(ScriptParse, StatementsTypesNamesAndLanguage) {
   EXPECT_EQ(r[2].name, named("TRAIN_CABS.X"));
   EXPECT_EQ(r[3].type, numbered(rescomp::kTypeRcData));
   EXPECT_EQ(r[3].name, named("FINAL_LAYER.TGA"));
-  EXPECT_EQ(r[3].where.line, 11);
+  EXPECT_EQ(r[3].where.line, 8);
   EXPECT_EQ(r[4].type, named("MY TYPE"));
   EXPECT_EQ(r[4].name, numbered(0x300));
   EXPECT_EQ(r[4].file, "/inc/c.bin") << "found through the include folders";
+  EXPECT_EQ(r[4].where.line, 20) << "a marker without a flag moves the line";
   EXPECT_EQ(r[5].type, numbered(24));
-  EXPECT_EQ(r[5].name, numbered(42));
+  EXPECT_EQ(r[5].name, numbered(042));
+  EXPECT_EQ(r[5].file, "/src/sub/b.dat") << "found beside the script that names it";
+  EXPECT_EQ(r[5].where.file, "/src/sub/more\\\".rc") << "marker names are C strings";
 
   const std::vector<std::string> deps(contents.dependencies.begin(), contents.dependencies.end());
-  for (const char* path : {kScript, "/src/ids.h", "/src/a.bin", "/src/sub/b.dat", "/inc/c.bin"})
+  for (const char* path :
+       {"/src/main.rc", "/src/ids.h", "/src/sub/more\\\".rc", "/src/a.bin", "/src/sub/b.dat", "/inc/c.bin"})
     EXPECT_NE(std::find(deps.begin(), deps.end(), path), deps.end()) << path;
+  EXPECT_EQ(std::find(deps.begin(), deps.end(), "<built-in>"), deps.end());
 }
 
 TEST_F(ScriptParse, DefaultLanguageIsEnglishUnitedStates) {
   EXPECT_EQ(parse("A RCDATA \"a.bin\"\n").resources.at(0).language, 1033);
-}
-
-TEST_F(ScriptParse, ConditionalBlocksAndExpressions) {
-  const auto contents = parse(
-      "#define FEATURE 2\n"
-      "#define SHIFTED (1 << 3) | 1\n"
-      "#ifdef FEATURE\n"
-      "A RCDATA \"a.bin\"\n"
-      "#else\n"
-      "B RCDATA \"missing.bin\"\n"
-      "#endif\n"
-      "#if FEATURE > 1 && !defined(OTHER) && SHIFTED == 9\n"
-      "C RCDATA \"a.bin\"\n"
-      "#elif 1\n"
-      "D RCDATA \"a.bin\"\n"
-      "#endif\n"
-      "#ifndef FEATURE\n"
-      "E DIALOG \"inactive blocks are not parsed\n"
-      "#if garbage (((\n"
-      "#endif\n"
-      "#elif FEATURE == 2\n"
-      "F RCDATA \"a.bin\"\n"
-      "#endif\n"
-      "#undef FEATURE\n"
-      "#if defined FEATURE || UNDEFINED_IS_ZERO\n"
-      "G RCDATA \"a.bin\"\n"
-      "#endif\n"
-      "SHIFTED RCDATA \"a.bin\"\n");
-  EXPECT_EQ(names(contents), (std::vector<std::string>{"\"A\"", "\"C\"", "\"F\"", "9"}));
 }
 
 TEST_F(ScriptParse, IconBecomesGroupDirectoryAndNumberedImages) {
@@ -251,16 +233,22 @@ TEST(IconFile, RejectsMalformedFiles) {
 TEST_F(ScriptParse, OmitByIdentifierMacroAndName) {
   files.files["/src/app.ico"] = iconFile({{16, 0, 0, bitmapImage(1, 8, 4)}, {32, 0, 0, bitmapImage(1, 8, 4)}});
   const std::string script =
+      "# 1 \"/src/ids.h\" 1\n"
       "#define IDR_ONE 101\n"
-      "#define IDI_APP 126\n"
-      "IDR_ONE BINARY \"a.bin\"\n"
+      "#define IDI_APP 126U\n"
+      "#define IDR_GONE 300\n"
+      "#undef IDR_GONE\n"
+      "#define IDR_SUM (IDR_ONE + 1)\n"
+      "#define IDR_FN(x) x\n"
+      "# 2 \"/src/main.rc\" 2\n"
+      "101 BINARY \"a.bin\"\n"
       "Named RCDATA \"a.bin\"\n"
       "300 RCDATA \"a.bin\"\n"
-      "IDI_APP ICON \"app.ico\"\n";
+      "126 ICON \"app.ico\"\n";
   ASSERT_EQ(parse(script).resources.size(), 6u);
 
   ParseOptions omitAll;
-  omitAll.omit = {"IDR_ONE", "named", "126"};
+  omitAll.omit = {"IDR_ONE", "named", "IDI_APP"};
   const auto left = parse(script, omitAll);
   EXPECT_EQ(names(left), (std::vector<std::string>{"300"})) << "an omitted icon group takes its images along";
 
@@ -269,48 +257,39 @@ TEST_F(ScriptParse, OmitByIdentifierMacroAndName) {
   EXPECT_EQ(parse(script, omitImage).resources.size(), 5u);
 
   ParseOptions typo;
-  typo.omit = {"IDR_TWO"};
-  EXPECT_EQ(parseError(script, typo), "error: --omit IDR_TWO matches no resource of the script");
+  for (const char* name : {"IDR_TWO", "IDR_GONE", "IDR_SUM", "IDR_FN"}) {
+    typo.omit = {name};
+    EXPECT_EQ(parseError(script, typo), std::string("error: --omit ") + name + " matches no resource of the script");
+  }
   typo.omit = {"0"};
   EXPECT_EQ(parseError(script, typo), "error: --omit 0: not an identifier from 1 to 65535");
 }
 
 TEST_F(ScriptParse, ErrorsNameFileAndLine) {
   files.files["/src/cursor.cur"] = iconFile({{16, 0, 0, bitmapImage(1, 8, 4)}}, 2);
-  files.files["/src/loop.h"] = "#include \"loop.h\"\n";
   const struct {
     std::string script;
     std::string message;
   } cases[] = {
       {"A RCDATA \"nofile.bin\"\n", "/src/main.rc:1: error: cannot find file 'nofile.bin'"},
       {"\nA RCDATA \"a.bin\n", "/src/main.rc:2: error: unterminated string"},
-      {"/* never closed\nA RCDATA \"a.bin\"\n", "/src/main.rc:1: error: unterminated comment"},
-      {"\n#ifdef X\nA RCDATA \"a.bin\"\n", "/src/main.rc:2: error: #if without #endif"},
-      {"#else\n", "/src/main.rc:1: error: #else without #if"},
-      {"#if 1\n#else\n#else\n#endif\n", "/src/main.rc:3: error: #else after #else"},
-      {"A RCDATA \"a.bin\"\na rcdata \"a.bin\"\n",
-       "/src/main.rc:2: error: duplicate resource: type 10, name \"A\" (first defined at /src/main.rc:1)"},
+      {"A RCDATA \"a.bin\"\n# 7 \"/src/other.rc\"\na rcdata \"a.bin\"\n",
+       "/src/other.rc:7: error: duplicate resource: type 10, name \"A\" (first defined at /src/main.rc:1)"},
+      {"# 12 /src/x.rc\n", "/src/main.rc:1: error: malformed line marker"},
+      {"# 12 \"/src/x.rc\n", "/src/main.rc:1: error: malformed line marker"},
       {"D DIALOG \"a.bin\"\n", "/src/main.rc:1: error: resource type DIALOG is not supported by this resource compiler"},
       {"STRINGTABLE\nBEGIN\nEND\n", "/src/main.rc:1: error: STRINGTABLE is not supported by this resource compiler"},
       {"A RCDATA\nBEGIN 1, 2 END\n",
        "/src/main.rc:2: error: inline resource data is not supported; put the bytes in a file and name it"},
       {"0 RCDATA \"a.bin\"\n", "/src/main.rc:1: error: resource identifier 0 is out of range (1 to 65535)"},
-      {"#define BIG 65536\n\nBIG RCDATA \"a.bin\"\n",
-       "/src/main.rc:3: error: resource identifier 65536 is out of range (1 to 65535)"},
+      {"\n\n65536 RCDATA \"a.bin\"\n", "/src/main.rc:3: error: resource identifier 65536 is out of range (1 to 65535)"},
+      {"(101 + 1) RCDATA \"a.bin\"\n", "/src/main.rc:1: error: expected a resource name or identifier, found '('"},
       {"A 0x10000 \"a.bin\"\n", "/src/main.rc:1: error: resource type 65536 is out of range (1 to 65535)"},
       {"99999999999999999999 RCDATA \"a.bin\"\n", "/src/main.rc:1: error: invalid number '99999999999999999999'"},
-      {"#bogus\n", "/src/main.rc:1: error: unknown directive #bogus"},
-      {"#error stop here\n", "/src/main.rc:1: error: #error stop here"},
-      {"#include \"missing.h\"\n", "/src/main.rc:1: error: cannot find include file 'missing.h'"},
-      {"#include \"loop.h\"\n", "/src/loop.h:1: error: #include nested too deeply"},
-      {"#define A B\n#define B A\nA RCDATA \"a.bin\"\n", "/src/main.rc:3: error: macro 'A' refers to itself"},
-      {"#define F(x) x\nF RCDATA \"a.bin\"\n", "/src/main.rc:2: error: function-like macro 'F' cannot be used here"},
-      {"LANGUAGE LANG_X, 1\n", "/src/main.rc:1: error: 'LANG_X' is not a defined number"},
+      {"LANGUAGE LANG_X, 1\n", "/src/main.rc:1: error: 'LANG_X' is not a number"},
       {"LANGUAGE 9 1\n", "/src/main.rc:1: error: LANGUAGE needs two numbers: LANGUAGE primary, sublanguage"},
       {"LANGUAGE 0x400, 1\n", "/src/main.rc:1: error: LANGUAGE values out of range (primary 0 to 1023, sublanguage 0 to 63)"},
-      {"#if 1 +\n#endif\n", "/src/main.rc:1: error: expected an expression"},
-      {"#if 1 / (2 - 2)\n#endif\n", "/src/main.rc:1: error: division by zero in expression"},
-      {"#if 0x7FFFFFFFFFFFFFFF + 1\n#endif\n", "/src/main.rc:1: error: overflow in expression"},
+      {"LANGUAGE 9,\n", "/src/main.rc:1: error: unexpected end of script: expected a number after LANGUAGE"},
       {"I ICON \"a.bin\"\n", "/src/main.rc:1: error: '/src/a.bin' is too short for an icon file"},
       {"I ICON \"cursor.cur\"\n", "/src/main.rc:1: error: '/src/cursor.cur' is a cursor file, not an icon file"},
       {"A \"\" \"a.bin\"\n", "/src/main.rc:1: error: expected a resource type after 'A'"},
@@ -321,15 +300,69 @@ TEST_F(ScriptParse, ErrorsNameFileAndLine) {
   for (const auto& c : cases) EXPECT_EQ(parseError(c.script), c.message) << c.script;
 }
 
-TEST_F(ScriptParse, DeepNestingFailsCleanly) {
-  EXPECT_EQ(parseError("#if " + std::string(5000, '(') + "1" + std::string(5000, ')') + "\n#endif\n"),
-            "/src/main.rc:1: error: expression nested too deeply");
-  EXPECT_EQ(parseError("#if " + std::string(5000, '-') + "1\n#endif\n"),
-            "/src/main.rc:1: error: expression nested too deeply");
-  std::string chain;
-  for (int i = 0; i < 2000; ++i) chain += "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + "\n";
-  chain += "#define M2000 7\nM0 RCDATA \"a.bin\"\n";
-  EXPECT_NE(parseError(chain).find("nested too deeply"), std::string::npos);
+// The toolchain's preprocessor on real files: headers, conditions, and its failures.
+class Preprocess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::path(::testing::TempDir()) / "rescomp_preprocess";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "inc");
+    write("inc/ids.h", "#pragma once\n#define IDR_ONE 101\n#define IDR_TWO (IDR_ONE + 1)\nstruct Ids { int x; };\n");
+    write("a.bin", "abc");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+
+  std::filesystem::path dir;
+  rescomp::DiskFiles files;
+};
+
+TEST_F(Preprocess, HeadersConditionsAndDependencies) {
+  write("main.rc",
+        "#include \"ids.h\"\n"
+        "#include <ids.h>\n"
+        "#if defined(RC_INVOKED) && IDR_TWO == 102\n"
+        "IDR_ONE RCDATA \"a.bin\"\n"
+        "#else\n"
+        "WRONG RCDATA \"a.bin\"\n"
+        "#endif\n"
+        "linux RCDATA \"a.bin\"  /* no system macros */\n");
+  ParseOptions options;
+  options.includeDirs = {path("inc")};
+  options.omit = {"IDR_TWO"};
+  EXPECT_THROW(rescomp::parseScript(rescomp::preprocessScript(KQ_C_COMPILER, path("main.rc"), options.includeDirs),
+                                    files, options),
+               ScriptError)
+      << "a macro whose value is an expression names no resource";
+  options.omit.clear();
+  const auto contents =
+      rescomp::parseScript(rescomp::preprocessScript(KQ_C_COMPILER, path("main.rc"), options.includeDirs), files,
+                           options);
+  ASSERT_EQ(contents.resources.size(), 2u);
+  EXPECT_EQ(contents.resources[0].name, numbered(101));
+  EXPECT_EQ(contents.resources[0].where.line, 4);
+  EXPECT_EQ(contents.resources[1].name, named("LINUX"));
+  EXPECT_EQ(contents.resources[1].where.line, 8);
+  const auto& deps = contents.dependencies;
+  for (const std::string& input : {path("main.rc"), path("inc/ids.h"), path("a.bin")})
+    EXPECT_NE(std::find(deps.begin(), deps.end(), input), deps.end()) << input;
+}
+
+TEST_F(Preprocess, FailuresAreErrors) {
+  write("stop.rc", "#error stop here\n");
+  EXPECT_THROW(rescomp::preprocessScript(KQ_C_COMPILER, path("stop.rc"), {}), ScriptError);
+  write("missing.rc", "#include \"missing.h\"\n");
+  EXPECT_THROW(rescomp::preprocessScript(KQ_C_COMPILER, path("missing.rc"), {}), ScriptError);
+  try {
+    rescomp::preprocessScript(path("no-such-compiler"), path("stop.rc"), {});
+    ADD_FAILURE() << "ran a compiler that does not exist";
+  } catch (const ScriptError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("error: cannot run the preprocessor '" + path("no-such-compiler") + "'", 0),
+              0u)
+        << e.what();
+  }
 }
 
 TEST(TableWriter, EscapesNamesPathsAndDepfileEntries) {

@@ -2,7 +2,9 @@
 // C++ file with the lookup table the window layer searches.
 //
 //   rescomp --asm OUT.s --table OUT.cpp [--depfile OUT.d] [--symbol-prefix NAME]
-//           [--include-dir DIR]... [--omit NAME]... SCRIPT.rc
+//           [--preprocessor CC] [--include-dir DIR]... [--omit NAME]... SCRIPT.rc
+//
+// The script goes through the C compiler's preprocessor (CC, `cc` unless given).
 
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +18,7 @@ namespace {
 
 int usage() {
   std::cerr << "usage: rescomp --asm OUT.s --table OUT.cpp [--depfile OUT.d] [--symbol-prefix NAME]\n"
-               "               [--include-dir DIR]... [--omit NAME]... SCRIPT.rc\n";
+               "               [--preprocessor CC] [--include-dir DIR]... [--omit NAME]... SCRIPT.rc\n";
   return 2;
 }
 
@@ -47,7 +49,7 @@ std::string absolute(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string asmPath, tablePath, depPath, prefix = "res", script;
+  std::string asmPath, tablePath, depPath, prefix = "res", compiler = "cc", script;
   rescomp::ParseOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
     else if (arg == "--table" && (v = value())) tablePath = v;
     else if (arg == "--depfile" && (v = value())) depPath = v;
     else if (arg == "--symbol-prefix" && (v = value())) prefix = rescomp::symbolSafe(v);
+    else if (arg == "--preprocessor" && (v = value())) compiler = v;
     else if (arg == "--include-dir" && (v = value())) options.includeDirs.push_back(absolute(v));
     else if (arg == "--omit" && (v = value())) options.omit.push_back(v);
     else if (!arg.empty() && arg[0] != '-' && script.empty()) script = arg;
@@ -67,7 +70,8 @@ int main(int argc, char** argv) {
   try {
     rescomp::DiskFiles files;
     const std::string scriptPath = absolute(script);
-    const rescomp::ScriptContents contents = rescomp::parseScript(scriptPath, files, options);
+    const std::string preprocessed = rescomp::preprocessScript(compiler, scriptPath, options.includeDirs);
+    const rescomp::ScriptContents contents = rescomp::parseScript(preprocessed, files, options);
     const std::string assembly = rescomp::assemblySource(contents.resources, prefix, scriptPath);
     const std::string table = rescomp::tableSource(contents.resources, prefix, scriptPath);
     bool ok = writeFile(asmPath, assembly) && writeFile(tablePath, table);

@@ -1,24 +1,28 @@
 #include "resource_script.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
 
 #include "icon_file.h"
 
+extern char** environ;
+
 namespace rescomp {
 namespace {
 
-// Scripts and headers are small; the cap keeps a stray binary from eating memory.
+// Scripts and their headers are small; the cap keeps a runaway preprocessor from eating memory.
 constexpr uint64_t kMaxScriptBytes = 16u << 20;
 constexpr uint64_t kMaxIconBytes = 64u << 20;
-constexpr int kMaxIncludeDepth = 32;
-// Headers without include guards that include each other can multiply without bound.
-constexpr int kMaxIncludedFiles = 4096;
-constexpr int kMaxExpressionDepth = 128;
 
 std::string asciiUpper(std::string s) {
   for (char& c : s)
@@ -29,30 +33,11 @@ std::string asciiUpper(std::string s) {
 bool isWordStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool isWordChar(char c) { return isWordStart(c) || (c >= '0' && c <= '9') || c == '.'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
-enum class TokenKind { Word, Number, String, Punct, Newline, End };
-
-struct Token {
-  TokenKind kind = TokenKind::End;
-  std::string text;  // spelling; for strings the contents with escapes resolved
-  int64_t value = 0;
-  int file = 0;
-  int line = 0;
-  // Words of statements carry the value of the macro they named where they were read.
-  bool isMacro = false;
-  std::optional<int64_t> macroValue;
-  std::string macroProblem;
-};
-
-struct Macro {
-  std::vector<Token> body;
-  bool functionLike = false;
-};
-using MacroTable = std::map<std::string, std::shared_ptr<const Macro>>;
-
-// Parses a number token: decimal, hexadecimal (0x) or octal (leading 0), with the usual
-// U/L suffixes. Nullopt when malformed or beyond 64 bits.
-std::optional<int64_t> parseNumber(const std::string& s) {
+// Parses a number: decimal, hexadecimal (0x) or octal (leading 0), with the usual U/L
+// suffixes. Nullopt when malformed or beyond 63 bits.
+std::optional<int64_t> parseNumber(std::string_view s) {
   size_t end = s.size();
   while (end > 0 && (s[end - 1] == 'u' || s[end - 1] == 'U' || s[end - 1] == 'l' || s[end - 1] == 'L')) --end;
   unsigned base = 10;
@@ -81,353 +66,6 @@ std::optional<int64_t> parseNumber(const std::string& s) {
   return static_cast<int64_t>(value);
 }
 
-// Tokenizer over one file. Lines matter only to the preprocessor, so newlines are tokens.
-class Lexer {
- public:
-  Lexer(std::string_view text, int file, const std::vector<std::string>& names)
-      : m_text(text), m_file(file), m_names(names) {}
-
-  int line() const { return m_line; }
-
-  [[noreturn]] void fail(const std::string& message, int line) const {
-    throw ScriptError(m_names[static_cast<size_t>(m_file)] + ":" + std::to_string(line) + ": error: " + message);
-  }
-
-  // Skips spaces, comments and line continuations, but not newlines.
-  void skipBlank() {
-    while (m_pos < m_text.size()) {
-      const char c = m_text[m_pos];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-        ++m_pos;
-      } else if (c == '\\' && continuation()) {
-      } else if (c == '/' && peek(1) == '/') {
-        while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
-      } else if (c == '/' && peek(1) == '*') {
-        const int start = m_line;
-        m_pos += 2;
-        while (true) {
-          if (m_pos >= m_text.size()) fail("unterminated comment", start);
-          if (m_text[m_pos] == '*' && peek(1) == '/') break;
-          if (m_text[m_pos] == '\n') ++m_line;
-          ++m_pos;
-        }
-        m_pos += 2;
-      } else {
-        return;
-      }
-    }
-  }
-
-  bool atEnd() const { return m_pos >= m_text.size(); }
-  char current() const { return m_pos < m_text.size() ? m_text[m_pos] : '\0'; }
-  void advance() { ++m_pos; }
-
-  Token next() {
-    skipBlank();
-    Token t;
-    t.file = m_file;
-    t.line = m_line;
-    if (m_pos >= m_text.size()) return t;
-    const char c = m_text[m_pos];
-    if (c == '\n') {
-      ++m_pos;
-      ++m_line;
-      t.kind = TokenKind::Newline;
-      return t;
-    }
-    if (isWordStart(c) || isDigit(c)) {
-      const size_t start = m_pos;
-      while (m_pos < m_text.size() && isWordChar(m_text[m_pos])) ++m_pos;
-      t.text = std::string(m_text.substr(start, m_pos - start));
-      if (isDigit(c)) {
-        const auto value = parseNumber(t.text);
-        if (!value) fail("invalid number '" + t.text + "'", t.line);
-        t.kind = TokenKind::Number;
-        t.value = *value;
-      } else {
-        t.kind = TokenKind::Word;
-      }
-      return t;
-    }
-    if (c == '"') {
-      t.kind = TokenKind::String;
-      ++m_pos;
-      while (true) {
-        if (m_pos >= m_text.size() || m_text[m_pos] == '\n') fail("unterminated string", t.line);
-        const char s = m_text[m_pos++];
-        if (s == '"') {
-          if (current() != '"') break;
-          ++m_pos;  // "" stands for one quote
-          t.text += '"';
-        } else if (s == '\\' && (current() == '\\' || current() == '"')) {
-          t.text += m_text[m_pos++];
-        } else {
-          t.text += s;
-        }
-      }
-      return t;
-    }
-    t.kind = TokenKind::Punct;
-    static constexpr std::string_view kPairs[] = {"&&", "||", "==", "!=", "<=", ">=", "<<", ">>"};
-    for (const auto pair : kPairs) {
-      if (m_text.substr(m_pos, 2) == pair) {
-        t.text = std::string(pair);
-        m_pos += 2;
-        return t;
-      }
-    }
-    t.text = std::string(1, c);
-    ++m_pos;
-    return t;
-  }
-
-  // Reads the tokens up to the end of the line and consumes the newline.
-  std::vector<Token> restOfLine() {
-    std::vector<Token> tokens;
-    for (Token t = next(); t.kind != TokenKind::Newline && t.kind != TokenKind::End; t = next())
-      tokens.push_back(std::move(t));
-    return tokens;
-  }
-
-  // Skips a line without tokenizing it: C code in headers and lines of inactive
-  // conditional blocks need not be valid script. Comments are still honoured, since one
-  // may hide the end of a conditional block.
-  std::string skipLine() {
-    std::string text;
-    while (m_pos < m_text.size()) {
-      const size_t before = m_pos;
-      skipBlank();
-      if (m_pos != before && !text.empty()) text += ' ';
-      if (m_pos >= m_text.size()) break;
-      const char c = m_text[m_pos];
-      if (c == '\n') {
-        ++m_pos;
-        ++m_line;
-        break;
-      }
-      if (c == '"' || c == '\'') {
-        text += m_text[m_pos++];
-        while (m_pos < m_text.size() && m_text[m_pos] != '\n' && m_text[m_pos] != c) {
-          if (m_text[m_pos] == '\\' && peek(1) != '\n') text += m_text[m_pos++];
-          text += m_text[m_pos++];
-        }
-        if (current() == c) text += m_text[m_pos++];
-        continue;
-      }
-      text += c;
-      ++m_pos;
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-  }
-
-  // The file name of an #include: "name" or <name>, taken literally.
-  std::optional<std::string> headerName() {
-    skipBlank();
-    const char open = current();
-    if (open != '"' && open != '<') return std::nullopt;
-    const char close = open == '"' ? '"' : '>';
-    ++m_pos;
-    std::string name;
-    while (m_pos < m_text.size() && m_text[m_pos] != close && m_text[m_pos] != '\n') name += m_text[m_pos++];
-    if (current() != close) return std::nullopt;
-    ++m_pos;
-    return name;
-  }
-
- private:
-  char peek(size_t ahead) const { return m_pos + ahead < m_text.size() ? m_text[m_pos + ahead] : '\0'; }
-
-  bool continuation() {
-    size_t at = m_pos + 1;
-    if (at < m_text.size() && m_text[at] == '\r') ++at;
-    if (at < m_text.size() && m_text[at] == '\n') {
-      m_pos = at + 1;
-      ++m_line;
-      return true;
-    }
-    return false;
-  }
-
-  std::string_view m_text;
-  size_t m_pos = 0;
-  int m_file;
-  int m_line = 1;
-  const std::vector<std::string>& m_names;
-};
-
-// Integer constant expressions of #if and of statement arguments, with C precedence.
-// Words are handed to a resolver (macro lookup). Arithmetic is 64-bit and checked.
-class Evaluator {
- public:
-  using WordResolver = std::function<int64_t(const Token&, int depth)>;
-  using Fail = std::function<void(const std::string&, const Token&)>;
-
-  Evaluator(const std::vector<Token>& tokens, size_t pos, WordResolver resolve, Fail fail, bool allowDefined,
-            const MacroTable* macros, int depth)
-      : m_tokens(tokens), m_pos(pos), m_resolve(std::move(resolve)), m_fail(std::move(fail)),
-        m_allowDefined(allowDefined), m_macros(macros), m_depth(depth) {}
-
-  int64_t expression() { return binary(0); }
-  size_t position() const { return m_pos; }
-
- private:
-  const Token& peek() const {
-    static const Token kEnd;
-    return m_pos < m_tokens.size() ? m_tokens[m_pos] : kEnd;
-  }
-  const Token& location() const { return m_pos < m_tokens.size() ? m_tokens[m_pos] : m_tokens.back(); }
-  [[noreturn]] void fail(const std::string& message) const {
-    m_fail(message, location());
-    throw ScriptError(message);  // m_fail throws; this only satisfies [[noreturn]]
-  }
-
-  static int precedence(const std::string& op) {
-    static const std::map<std::string, int> kPrecedence = {
-        {"||", 1}, {"&&", 2}, {"|", 3},  {"^", 4},  {"&", 5},  {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
-        {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9},  {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10}};
-    const auto it = kPrecedence.find(op);
-    return it == kPrecedence.end() ? -1 : it->second;
-  }
-
-  int64_t binary(int minPrecedence) {
-    if (++m_depth > kMaxExpressionDepth) fail("expression nested too deeply");
-    int64_t left = unary();
-    while (peek().kind == TokenKind::Punct) {
-      const std::string op = peek().text;
-      const int p = precedence(op);
-      if (p < 0 || p < minPrecedence) break;
-      ++m_pos;
-      const int64_t right = binary(p + 1);
-      left = apply(op, left, right);
-    }
-    --m_depth;
-    return left;
-  }
-
-  int64_t apply(const std::string& op, int64_t a, int64_t b) {
-    int64_t r = 0;
-    if (op == "+") {
-      if (__builtin_add_overflow(a, b, &r)) fail("overflow in expression");
-    } else if (op == "-") {
-      if (__builtin_sub_overflow(a, b, &r)) fail("overflow in expression");
-    } else if (op == "*") {
-      if (__builtin_mul_overflow(a, b, &r)) fail("overflow in expression");
-    } else if (op == "/" || op == "%") {
-      if (b == 0) fail("division by zero in expression");
-      if (a == INT64_MIN && b == -1) fail("overflow in expression");
-      r = op == "/" ? a / b : a % b;
-    } else if (op == "<<" || op == ">>") {
-      if (b < 0 || b > 63) fail("shift count out of range in expression");
-      r = op == "<<" ? static_cast<int64_t>(static_cast<uint64_t>(a) << b) : a >> b;
-    } else if (op == "&") r = a & b;
-    else if (op == "|") r = a | b;
-    else if (op == "^") r = a ^ b;
-    else if (op == "==") r = a == b;
-    else if (op == "!=") r = a != b;
-    else if (op == "<") r = a < b;
-    else if (op == ">") r = a > b;
-    else if (op == "<=") r = a <= b;
-    else if (op == ">=") r = a >= b;
-    else if (op == "&&") r = a && b;
-    else if (op == "||") r = a || b;
-    return r;
-  }
-
-  int64_t unary() {
-    const Token& t = peek();
-    if (t.kind == TokenKind::Punct) {
-      if (t.text == "-" || t.text == "+" || t.text == "~" || t.text == "!") {
-        const std::string op = t.text;
-        ++m_pos;
-        if (++m_depth > kMaxExpressionDepth) fail("expression nested too deeply");
-        const int64_t v = unary();
-        --m_depth;
-        if (op == "-") {
-          if (v == INT64_MIN) fail("overflow in expression");
-          return -v;
-        }
-        if (op == "~") return ~v;
-        if (op == "!") return !v;
-        return v;
-      }
-      if (t.text == "(") {
-        ++m_pos;
-        const int64_t v = binary(0);
-        if (peek().kind != TokenKind::Punct || peek().text != ")") fail("expected ')' in expression");
-        ++m_pos;
-        return v;
-      }
-    }
-    if (t.kind == TokenKind::Number) {
-      ++m_pos;
-      return t.value;
-    }
-    if (t.kind == TokenKind::Word) {
-      if (m_allowDefined && t.text == "defined") {
-        ++m_pos;
-        const bool parenthesised = peek().kind == TokenKind::Punct && peek().text == "(";
-        if (parenthesised) ++m_pos;
-        if (peek().kind != TokenKind::Word) fail("expected a macro name after 'defined'");
-        const bool defined = m_macros->count(peek().text) != 0;
-        ++m_pos;
-        if (parenthesised) {
-          if (peek().kind != TokenKind::Punct || peek().text != ")") fail("expected ')' after 'defined'");
-          ++m_pos;
-        }
-        return defined;
-      }
-      ++m_pos;
-      return m_resolve(t, m_depth);
-    }
-    if (t.kind == TokenKind::End) fail("expected an expression");
-    fail("unexpected '" + t.text + "' in expression");
-  }
-
-  const std::vector<Token>& m_tokens;
-  size_t m_pos;
-  WordResolver m_resolve;
-  Fail m_fail;
-  bool m_allowDefined;
-  const MacroTable* m_macros;
-  int m_depth;
-};
-
-std::string placeOf(const std::vector<std::string>& names, const Token& t) {
-  return names[static_cast<size_t>(t.file)] + ":" + std::to_string(t.line);
-}
-
-// Evaluates a macro's body to a number using the macros defined now. Words that name no
-// macro are an error, unless `undefinedIsZero` (the rule of #if).
-int64_t evaluateMacro(const std::string& name, const MacroTable& macros, const std::vector<std::string>& names,
-                      const Token& use, bool undefinedIsZero, std::set<std::string>& active, int depth) {
-  const auto it = macros.find(name);
-  if (it == macros.end()) {
-    if (undefinedIsZero) return 0;
-    throw ScriptError(placeOf(names, use) + ": error: '" + name + "' is not a defined number");
-  }
-  const Macro& macro = *it->second;
-  if (macro.functionLike)
-    throw ScriptError(placeOf(names, use) + ": error: function-like macro '" + name + "' cannot be used here");
-  if (macro.body.empty())
-    throw ScriptError(placeOf(names, use) + ": error: macro '" + name + "' has no value");
-  if (!active.insert(name).second)
-    throw ScriptError(placeOf(names, use) + ": error: macro '" + name + "' refers to itself");
-  auto fail = [&](const std::string& message, const Token& at) {
-    throw ScriptError(placeOf(names, at) + ": error: " + message + " (in macro '" + name + "')");
-  };
-  // Faults of nested macros are reported where the outermost one is used.
-  auto resolve = [&](const Token& word, int innerDepth) {
-    return evaluateMacro(word.text, macros, names, use, undefinedIsZero, active, innerDepth);
-  };
-  if (depth > kMaxExpressionDepth) fail("macros nested too deeply", use);
-  Evaluator evaluator(macro.body, 0, resolve, fail, undefinedIsZero, &macros, depth + 1);
-  const int64_t value = evaluator.expression();
-  if (evaluator.position() != macro.body.size()) fail("macro is not a number", macro.body[evaluator.position()]);
-  active.erase(name);
-  return value;
-}
-
 bool isHeaderFile(const std::string& path) {
   static const std::set<std::string> kHeaderExtensions = {".h", ".hh", ".hpp", ".hxx", ".c", ".cc", ".cpp"};
   std::string ext = std::filesystem::path(path).extension().string();
@@ -438,217 +76,174 @@ bool isHeaderFile(const std::string& path) {
 
 std::string directoryOf(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
 
-// Reads the script and everything it includes, handles the directives and collects the
-// tokens of the statements.
-class Preprocessor {
- public:
-  Preprocessor(SourceFiles& files, const ParseOptions& options) : m_files(files), m_options(options) {}
+enum class TokenKind { Word, Number, String, Punct };
 
+struct Token {
+  TokenKind kind = TokenKind::Punct;
+  std::string text;  // spelling; for strings the contents with escapes resolved
+  int64_t value = 0;
+  int file = 0;  // index into the file names
+  int line = 0;
+};
+
+// The preprocessor's output split into the tokens of the statements, with the place each
+// came from (taken from the line markers), the files the markers named and the macros with
+// a number for a value.
+class Reader {
+ public:
   std::vector<Token> tokens;
   std::vector<std::string> names;
   std::vector<std::string> dependencies;
-  MacroTable macros;
+  std::map<std::string, int64_t> numberMacros;
 
-  void run(const std::string& path) { processFile(path, 0, ""); }
+  explicit Reader(std::string_view text) {
+    enterFile("<input>");
+    size_t pos = 0;
+    while (pos < text.size()) {
+      size_t end = text.find('\n', pos);
+      if (end == std::string_view::npos) end = text.size();
+      line(text.substr(pos, end - pos));
+      pos = end + 1;
+      ++m_line;
+    }
+  }
 
-  std::optional<std::string> findFile(const std::string& name, const std::string& fromDir) {
-    std::string cleaned = name;
-    for (char& c : cleaned)
-      if (c == '\\') c = '/';
-    const std::filesystem::path p(cleaned);
-    if (p.is_absolute()) {
-      if (m_files.exists(cleaned)) return std::filesystem::path(cleaned).lexically_normal().string();
-      return std::nullopt;
-    }
-    std::vector<std::string> dirs{fromDir};
-    dirs.insert(dirs.end(), m_options.includeDirs.begin(), m_options.includeDirs.end());
-    for (const auto& dir : dirs) {
-      const std::string candidate = (std::filesystem::path(dir) / p).lexically_normal().string();
-      if (m_files.exists(candidate)) return candidate;
-    }
-    return std::nullopt;
+  [[noreturn]] void fail(const Token& at, const std::string& message) const {
+    throw ScriptError(placeOf(at) + ": error: " + message);
+  }
+  std::string placeOf(const Token& t) const {
+    return names[static_cast<size_t>(t.file)] + ":" + std::to_string(t.line);
   }
 
  private:
-  struct Conditional {
-    bool parentActive;
-    bool active;
-    bool taken;
-    bool sawElse;
-    int line;
-  };
-
-  [[noreturn]] void fail(const Token& at, const std::string& message) {
-    throw ScriptError(placeOf(names, at) + ": error: " + message);
+  void enterFile(const std::string& name) {
+    m_file = static_cast<int>(names.size());
+    names.push_back(std::filesystem::path(name).lexically_normal().string());
+    m_inHeader = isHeaderFile(name);
+    // The preprocessor's own pseudo-files ("<built-in>", "<command-line>") are not inputs.
+    if (name.empty() || name[0] != '<') dependencies.push_back(names.back());
   }
 
-  int64_t evaluateCondition(const std::vector<Token>& line, const Token& directive) {
-    if (line.empty()) fail(directive, "#" + directive.text + " needs an expression");
-    std::set<std::string> active;
-    auto resolve = [&](const Token& word, int depth) {
-      return evaluateMacro(word.text, macros, names, word, true, active, depth);
-    };
-    auto failAt = [&](const std::string& message, const Token& at) { fail(at, message); };
-    Evaluator evaluator(line, 0, resolve, failAt, true, &macros, 0);
-    const int64_t value = evaluator.expression();
-    if (evaluator.position() != line.size()) fail(line[evaluator.position()], "unexpected text after expression");
-    return value;
+  [[noreturn]] void failHere(const std::string& message) const {
+    throw ScriptError(names[static_cast<size_t>(m_file)] + ":" + std::to_string(m_line) + ": error: " + message);
   }
 
-  void processFile(const std::string& path, int depth, const std::string& fromPlace) {
-    if (m_onceFiles.count(path)) return;
-    const auto text = m_files.read(path, kMaxScriptBytes);
-    if (!text) {
-      const std::string prefix = fromPlace.empty() ? path : fromPlace;
-      throw ScriptError(prefix + ": error: cannot read '" + path + "'");
+  static std::string_view word(std::string_view& s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    size_t n = 0;
+    while (n < s.size() && (isWordStart(s[n]) || isDigit(s[n]))) ++n;
+    const std::string_view w = s.substr(0, n);
+    s.remove_prefix(n);
+    return w;
+  }
+
+  void line(std::string_view s) {
+    size_t first = 0;
+    while (first < s.size() && isBlank(s[first])) ++first;
+    if (first < s.size() && s[first] == '#') {
+      directive(s.substr(first + 1));
+      return;
     }
-    dependencies.push_back(path);
-    const int fileIndex = static_cast<int>(names.size());
-    names.push_back(path);
-    const bool headerOnly = isHeaderFile(path);
-    Lexer lex(*text, fileIndex, names);
-    std::vector<Conditional> conditionals;
-    auto active = [&] { return conditionals.empty() || conditionals.back().active; };
+    if (m_inHeader) return;
+    tokenize(s);
+  }
 
+  // What the preprocessor leaves of directives: line markers (`# 12 "file" flags` or
+  // `#line 12 "file"`), the #define and #undef lines it was asked to keep, and pragmas.
+  void directive(std::string_view s) {
+    std::string_view name = word(s);
+    if (name == "line") name = word(s);
+    if (!name.empty() && isDigit(name[0])) {
+      const auto number = parseNumber(name);
+      if (!number || *number > INT32_MAX) failHere("malformed line marker");
+      while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+      if (!s.empty()) enterFile(markerFileName(s));
+      m_line = static_cast<int>(*number) - 1;  // the marker names the number of the next line
+    } else if (name == "define") {
+      const std::string macro(word(s));
+      if (s.empty() || s.front() == '(') {
+        numberMacros.erase(macro);
+        return;
+      }
+      while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+      while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+      const auto value = parseNumber(s);
+      if (value) numberMacros[macro] = *value;
+      else numberMacros.erase(macro);
+    } else if (name == "undef") {
+      numberMacros.erase(std::string(word(s)));
+    }
+  }
+
+  // A marker's file name is a C string literal.
+  std::string markerFileName(std::string_view s) const {
+    if (s.front() != '"') failHere("malformed line marker");
+    std::string out;
+    for (size_t i = 1; i < s.size(); ++i) {
+      const char c = s[i];
+      if (c == '"') return out;
+      if (c != '\\') {
+        out += c;
+      } else if (i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7') {
+        unsigned value = 0;
+        for (int n = 0; n < 3 && i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7'; ++n)
+          value = value * 8 + static_cast<unsigned>(s[++i] - '0');
+        out += static_cast<char>(value);
+      } else if (i + 1 < s.size()) {
+        out += s[++i];
+      }
+    }
+    failHere("malformed line marker");
+  }
+
+  void tokenize(std::string_view s) {
+    size_t pos = 0;
     while (true) {
-      lex.skipBlank();
-      if (lex.atEnd()) break;
-      if (lex.current() == '\n') {
-        lex.next();
-        continue;
-      }
-      if (lex.current() == '#') {
-        lex.advance();
-        directive(lex, conditionals, active(), depth, path);
-        continue;
-      }
-      if (!active() || headerOnly) {
-        lex.skipLine();
-        continue;
-      }
-      for (Token t : lex.restOfLine()) {
-        if (t.kind == TokenKind::Word && macros.count(t.text)) {
-          t.isMacro = true;
-          try {
-            std::set<std::string> activeMacros;
-            t.macroValue = evaluateMacro(t.text, macros, names, t, false, activeMacros, 0);
-          } catch (const ScriptError& e) {
-            // Only an error if the statement needs a number here; kept for that moment.
-            t.macroProblem = e.what();
+      while (pos < s.size() && isBlank(s[pos])) ++pos;
+      if (pos >= s.size()) return;
+      Token t;
+      t.file = m_file;
+      t.line = m_line;
+      const char c = s[pos];
+      if (isWordStart(c) || isDigit(c)) {
+        const size_t start = pos;
+        while (pos < s.size() && isWordChar(s[pos])) ++pos;
+        t.text = std::string(s.substr(start, pos - start));
+        if (isDigit(c)) {
+          const auto value = parseNumber(t.text);
+          if (!value) failHere("invalid number '" + t.text + "'");
+          t.kind = TokenKind::Number;
+          t.value = *value;
+        } else {
+          t.kind = TokenKind::Word;
+        }
+      } else if (c == '"') {
+        t.kind = TokenKind::String;
+        ++pos;
+        while (true) {
+          if (pos >= s.size()) failHere("unterminated string");
+          const char x = s[pos++];
+          if (x == '"') {
+            if (pos >= s.size() || s[pos] != '"') break;
+            ++pos;  // "" stands for one quote
+            t.text += '"';
+          } else if (x == '\\' && pos < s.size() && (s[pos] == '\\' || s[pos] == '"')) {
+            t.text += s[pos++];
+          } else {
+            t.text += x;
           }
         }
-        tokens.push_back(std::move(t));
+      } else {
+        t.text = std::string(1, c);
+        ++pos;
       }
-    }
-    if (!conditionals.empty()) {
-      Token at;
-      at.file = fileIndex;
-      at.line = conditionals.back().line;
-      fail(at, "#if without #endif");
+      tokens.push_back(std::move(t));
     }
   }
 
-  void directive(Lexer& lex, std::vector<Conditional>& conditionals, bool active, int depth,
-                 const std::string& path) {
-    const Token d = lex.next();
-    if (d.kind == TokenKind::Newline || d.kind == TokenKind::End) return;  // null directive
-    if (d.kind != TokenKind::Word) {
-      if (!active) {
-        lex.skipLine();
-        return;
-      }
-      fail(d, "expected a directive name after '#'");
-    }
-    const std::string& name = d.text;
-
-    if (name == "if" || name == "ifdef" || name == "ifndef") {
-      if (!active) {
-        lex.skipLine();
-        conditionals.push_back({false, false, true, false, d.line});
-        return;
-      }
-      const auto line = lex.restOfLine();
-      bool value;
-      if (name == "if") {
-        value = evaluateCondition(line, d) != 0;
-      } else {
-        if (line.size() != 1 || line[0].kind != TokenKind::Word) fail(d, "#" + name + " needs one macro name");
-        value = (macros.count(line[0].text) != 0) == (name == "ifdef");
-      }
-      conditionals.push_back({true, value, value, false, d.line});
-      return;
-    }
-    if (name == "elif" || name == "else" || name == "endif") {
-      if (conditionals.empty()) fail(d, "#" + name + " without #if");
-      Conditional& c = conditionals.back();
-      if (name == "endif") {
-        lex.skipLine();
-        conditionals.pop_back();
-        return;
-      }
-      if (c.sawElse) fail(d, "#" + name + " after #else");
-      if (name == "else") {
-        lex.skipLine();
-        c.sawElse = true;
-        c.active = c.parentActive && !c.taken;
-        c.taken = true;
-        return;
-      }
-      if (!c.parentActive || c.taken) {
-        lex.skipLine();
-        c.active = false;
-        return;
-      }
-      const bool value = evaluateCondition(lex.restOfLine(), d) != 0;
-      c.active = value;
-      c.taken = value;
-      return;
-    }
-    if (!active) {
-      lex.skipLine();
-      return;
-    }
-
-    if (name == "include") {
-      const auto header = lex.headerName();
-      if (!header) fail(d, "#include expects \"file\" or <file>");
-      if (!lex.restOfLine().empty()) fail(d, "unexpected text after #include");
-      if (depth + 1 > kMaxIncludeDepth) fail(d, "#include nested too deeply");
-      if (++m_includedFiles > kMaxIncludedFiles) fail(d, "too many #include directives processed");
-      const auto found = findFile(*header, directoryOf(path));
-      if (!found) fail(d, "cannot find include file '" + *header + "'");
-      processFile(*found, depth + 1, placeOf(names, d));
-    } else if (name == "define") {
-      const Token macroName = lex.next();
-      if (macroName.kind != TokenKind::Word) fail(d, "#define needs a macro name");
-      auto macro = std::make_shared<Macro>();
-      if (lex.current() == '(') {
-        macro->functionLike = true;
-        lex.skipLine();
-      } else {
-        macro->body = lex.restOfLine();
-      }
-      macros[macroName.text] = std::move(macro);
-    } else if (name == "undef") {
-      const auto line = lex.restOfLine();
-      if (line.size() != 1 || line[0].kind != TokenKind::Word) fail(d, "#undef needs one macro name");
-      macros.erase(line[0].text);
-    } else if (name == "pragma") {
-      const std::string text = lex.skipLine();
-      if (text == "once") m_onceFiles.insert(path);
-    } else if (name == "error") {
-      fail(d, "#error " + lex.skipLine());
-    } else if (name == "warning" || name == "line") {
-      lex.skipLine();
-    } else {
-      fail(d, "unknown directive #" + name);
-    }
-  }
-
-  SourceFiles& m_files;
-  const ParseOptions& m_options;
-  std::set<std::string> m_onceFiles;
-  int m_includedFiles = 0;
+  int m_file = 0;
+  int m_line = 1;
+  bool m_inHeader = false;
 };
 
 // Resource types of the ordinary script language that have a structure of their own
@@ -670,27 +265,31 @@ bool isMemoryFlag(const std::string& word) {
 
 class StatementParser {
  public:
-  StatementParser(Preprocessor& pre, SourceFiles& files) : m_pre(pre), m_files(files), m_tokens(pre.tokens) {}
+  StatementParser(Reader& reader, SourceFiles& files, const ParseOptions& options)
+      : m_reader(reader), m_files(files), m_options(options), m_tokens(reader.tokens) {}
 
   std::vector<Resource> resources;
 
   void parse() {
     while (m_pos < m_tokens.size()) {
       const Token& t = m_tokens[m_pos];
-      if (t.kind == TokenKind::Word && !t.isMacro) {
+      if (t.kind == TokenKind::Word) {
         if (t.text == "LANGUAGE") {
           ++m_pos;
-          const int64_t primary = expression("LANGUAGE");
-          expectPunct(",", "LANGUAGE needs two numbers: LANGUAGE primary, sublanguage");
-          const int64_t sub = expression("LANGUAGE");
-          if (primary < 0 || primary > 0x3FF || sub < 0 || sub > 0x3F)
+          const int64_t primary = number("LANGUAGE");
+          if (m_pos >= m_tokens.size() || m_tokens[m_pos].text != ",")
+            fail(m_pos < m_tokens.size() ? m_tokens[m_pos] : last(),
+                 "LANGUAGE needs two numbers: LANGUAGE primary, sublanguage");
+          ++m_pos;
+          const int64_t sub = number("LANGUAGE");
+          if (primary > 0x3FF || sub > 0x3F)
             fail(t, "LANGUAGE values out of range (primary 0 to 1023, sublanguage 0 to 63)");
           m_language = static_cast<uint16_t>((sub << 10) | primary);
           continue;
         }
         if (t.text == "VERSION" || t.text == "CHARACTERISTICS") {
           ++m_pos;
-          expression(t.text);
+          number(t.text);
           continue;
         }
         if (t.text == "STRINGTABLE") fail(t, "STRINGTABLE is not supported by this resource compiler");
@@ -700,9 +299,7 @@ class StatementParser {
   }
 
  private:
-  [[noreturn]] void fail(const Token& at, const std::string& message) {
-    throw ScriptError(placeOf(m_pre.names, at) + ": error: " + message);
-  }
+  [[noreturn]] void fail(const Token& at, const std::string& message) { m_reader.fail(at, message); }
   const Token& last() const { return m_tokens[m_pos - 1]; }
 
   const Token& take(const std::string& whatIsExpected) {
@@ -710,49 +307,45 @@ class StatementParser {
     return m_tokens[m_pos++];
   }
 
-  void expectPunct(const std::string& punct, const std::string& message) {
-    if (m_pos >= m_tokens.size() || m_tokens[m_pos].kind != TokenKind::Punct || m_tokens[m_pos].text != punct)
-      fail(m_pos < m_tokens.size() ? m_tokens[m_pos] : last(), message);
-    ++m_pos;
+  int64_t number(const std::string& statement) {
+    const Token& t = take("a number after " + statement);
+    if (t.kind != TokenKind::Number) fail(t, "'" + t.text + "' is not a number");
+    return t.value;
   }
 
-  int64_t macroNumber(const Token& t) {
-    // The reason was found, with its place, where the macro was read.
-    if (!t.macroValue) throw ScriptError(t.macroProblem);
-    return *t.macroValue;
-  }
-
-  int64_t expression(const std::string& statement) {
-    if (m_pos >= m_tokens.size()) fail(last(), statement + " needs a number");
-    auto resolve = [&](const Token& word, int) -> int64_t {
-      if (!word.isMacro) fail(word, "'" + word.text + "' is not a defined number");
-      return macroNumber(word);
-    };
-    auto failAt = [&](const std::string& message, const Token& at) { fail(at, message); };
-    Evaluator evaluator(m_tokens, m_pos, resolve, failAt, false, &m_pre.macros, 0);
-    const int64_t value = evaluator.expression();
-    m_pos = evaluator.position();
-    return value;
-  }
-
-  ResourceKey idKey(const Token& t, int64_t value, const std::string& what) {
-    if (value < 1 || value > 0xFFFF) fail(t, what + " " + std::to_string(value) + " is out of range (1 to 65535)");
+  ResourceKey idKey(const Token& t, const std::string& what) {
+    if (t.value < 1 || t.value > 0xFFFF) fail(t, what + " " + std::to_string(t.value) + " is out of range (1 to 65535)");
     ResourceKey key;
-    key.id = static_cast<uint16_t>(value);
+    key.id = static_cast<uint16_t>(t.value);
     return key;
   }
 
   ResourceKey nameKey(const Token& t) {
-    if (t.kind == TokenKind::Number) return idKey(t, t.value, "resource identifier");
-    if (t.kind == TokenKind::Word) {
-      if (t.isMacro) return idKey(t, macroNumber(t), "resource identifier");
-      return ResourceKey{asciiUpper(t.text), 0};
-    }
+    if (t.kind == TokenKind::Number) return idKey(t, "resource identifier");
+    if (t.kind == TokenKind::Word) return ResourceKey{asciiUpper(t.text), 0};
     if (t.kind == TokenKind::String) {
       if (t.text.empty()) fail(t, "empty resource name");
       return ResourceKey{asciiUpper(t.text), 0};
     }
     fail(t, "expected a resource name or identifier, found '" + t.text + "'");
+  }
+
+  std::optional<std::string> findFile(const std::string& name, const std::string& fromDir) {
+    std::string cleaned = name;
+    for (char& c : cleaned)
+      if (c == '\\') c = '/';
+    const std::filesystem::path p(cleaned);
+    if (p.is_absolute()) {
+      if (m_files.exists(cleaned)) return p.lexically_normal().string();
+      return std::nullopt;
+    }
+    std::vector<std::string> dirs{fromDir};
+    dirs.insert(dirs.end(), m_options.includeDirs.begin(), m_options.includeDirs.end());
+    for (const auto& dir : dirs) {
+      const std::string candidate = (std::filesystem::path(dir) / p).lexically_normal().string();
+      if (m_files.exists(candidate)) return candidate;
+    }
+    return std::nullopt;
   }
 
   void resourceStatement() {
@@ -762,7 +355,7 @@ class StatementParser {
 
     ResourceKey type;
     bool icon = false;
-    if (typeToken.kind == TokenKind::Word && !typeToken.isMacro) {
+    if (typeToken.kind == TokenKind::Word) {
       const std::string word = asciiUpper(typeToken.text);
       if (word == "ICON") {
         icon = true;
@@ -777,14 +370,12 @@ class StatementParser {
     } else if (typeToken.kind == TokenKind::String && !typeToken.text.empty()) {
       type.str = asciiUpper(typeToken.text);
     } else if (typeToken.kind == TokenKind::Number) {
-      type = idKey(typeToken, typeToken.value, "resource type");
-    } else if (typeToken.kind == TokenKind::Word) {
-      type = idKey(typeToken, macroNumber(typeToken), "resource type");
+      type = idKey(typeToken, "resource type");
     } else {
       fail(typeToken, "expected a resource type after '" + nameToken.text + "'");
     }
 
-    while (m_pos < m_tokens.size() && m_tokens[m_pos].kind == TokenKind::Word && !m_tokens[m_pos].isMacro &&
+    while (m_pos < m_tokens.size() && m_tokens[m_pos].kind == TokenKind::Word &&
            isMemoryFlag(asciiUpper(m_tokens[m_pos].text)))
       ++m_pos;
 
@@ -795,15 +386,16 @@ class StatementParser {
     if (fileToken.kind != TokenKind::String || fileToken.text.empty())
       fail(fileToken, "expected a file name in quotes after the type of '" + nameToken.text + "'");
 
-    const auto path = m_pre.findFile(fileToken.text, directoryOf(m_pre.names[static_cast<size_t>(fileToken.file)]));
+    const std::string& statementFile = m_reader.names[static_cast<size_t>(fileToken.file)];
+    const auto path = findFile(fileToken.text, directoryOf(statementFile));
     if (!path) fail(fileToken, "cannot find file '" + fileToken.text + "'");
-    m_pre.dependencies.push_back(*path);
+    m_reader.dependencies.push_back(*path);
 
     Resource resource;
     resource.type = type;
     resource.name = name;
     resource.language = m_language;
-    resource.where = {m_pre.names[static_cast<size_t>(nameToken.file)], nameToken.line};
+    resource.where = {m_reader.names[static_cast<size_t>(nameToken.file)], nameToken.line};
 
     if (icon) {
       const auto bytes = m_files.read(*path, kMaxIconBytes);
@@ -847,8 +439,9 @@ class StatementParser {
     resources.push_back(std::move(resource));
   }
 
-  Preprocessor& m_pre;
+  Reader& m_reader;
   SourceFiles& m_files;
+  const ParseOptions& m_options;
   const std::vector<Token>& m_tokens;
   size_t m_pos = 0;
   uint16_t m_language = kDefaultLanguage;
@@ -856,31 +449,24 @@ class StatementParser {
   uint16_t m_nextIconId = 1;
 };
 
-ResourceKey omitKey(const std::string& spec, const Preprocessor& pre) {
+ResourceKey omitKey(const std::string& spec, const Reader& reader) {
   if (spec.empty()) throw ScriptError("error: empty name given to --omit");
+  std::optional<int64_t> value;
   if (isDigit(spec[0])) {
-    const auto value = parseNumber(spec);
+    value = parseNumber(spec);
     if (!value || *value < 1 || *value > 0xFFFF)
       throw ScriptError("error: --omit " + spec + ": not an identifier from 1 to 65535");
-    return ResourceKey{"", static_cast<uint16_t>(*value)};
+  } else if (const auto it = reader.numberMacros.find(spec); it != reader.numberMacros.end()) {
+    value = it->second;
   }
-  if (pre.macros.count(spec)) {
-    Token use;
-    std::set<std::string> active;
-    try {
-      const int64_t value = evaluateMacro(spec, pre.macros, pre.names, use, false, active, 0);
-      if (value >= 1 && value <= 0xFFFF) return ResourceKey{"", static_cast<uint16_t>(value)};
-    } catch (const ScriptError&) {
-      // Not a number: the word is taken as a string name below.
-    }
-  }
+  if (value && *value >= 1 && *value <= 0xFFFF) return ResourceKey{"", static_cast<uint16_t>(*value)};
   return ResourceKey{asciiUpper(spec), 0};
 }
 
-void applyOmissions(std::vector<Resource>& resources, const std::vector<std::string>& omit, const Preprocessor& pre) {
+void applyOmissions(std::vector<Resource>& resources, const std::vector<std::string>& omit, const Reader& reader) {
   std::vector<bool> drop(resources.size(), false);
   for (const std::string& spec : omit) {
-    const ResourceKey key = omitKey(spec, pre);
+    const ResourceKey key = omitKey(spec, reader);
     bool matched = false;
     for (size_t i = 0; i < resources.size(); ++i) {
       if (resources[i].name == key) {
@@ -905,6 +491,23 @@ void applyOmissions(std::vector<Resource>& resources, const std::vector<std::str
     if (r.group >= 0) r.group = newIndex[static_cast<size_t>(r.group)];
   resources = std::move(kept);
 }
+
+// Closes a file descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : m_fd(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(); }
+  int get() const { return m_fd; }
+  void reset() {
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+  }
+
+ private:
+  int m_fd;
+};
 
 }  // namespace
 
@@ -936,15 +539,61 @@ std::optional<uint64_t> DiskFiles::fileSize(const std::string& path) {
   return static_cast<uint64_t>(size);
 }
 
-ScriptContents parseScript(const std::string& scriptPath, SourceFiles& files, const ParseOptions& options) {
-  Preprocessor pre(files, options);
-  pre.run(std::filesystem::path(scriptPath).lexically_normal().string());
-  StatementParser parser(pre, files);
+std::string preprocessScript(const std::string& compiler, const std::string& scriptPath,
+                             const std::vector<std::string>& includeDirs) {
+  // -undef: the system's own macros (`linux`, `unix`) would otherwise turn resource names
+  // into numbers. -dD keeps the #define lines, which --omit looks names up in.
+  std::vector<std::string> args = {compiler, "-E", "-dD", "-undef", "-x", "c", "-DRC_INVOKED"};
+  for (const std::string& dir : includeDirs) args.push_back("-I" + dir);
+  args.push_back(scriptPath);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw ScriptError(std::string("error: cannot make a pipe: ") + std::strerror(errno));
+  Descriptor readEnd(fds[0]), writeEnd(fds[1]);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
+  pid_t pid = 0;
+  const int spawnError = posix_spawnp(&pid, compiler.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawnError != 0)
+    throw ScriptError("error: cannot run the preprocessor '" + compiler + "': " + std::strerror(spawnError));
+  writeEnd.reset();
+
+  std::string output;
+  bool tooLarge = false;
+  char buffer[65536];
+  while (true) {
+    const ssize_t n = read(readEnd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    output.append(buffer, static_cast<size_t>(n));
+    if (output.size() > kMaxScriptBytes) {
+      tooLarge = true;
+      break;
+    }
+  }
+  readEnd.reset();  // a preprocessor still writing ends on the broken pipe
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (tooLarge) throw ScriptError(scriptPath + ": error: preprocessed script larger than 16 MiB");
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw ScriptError(scriptPath + ": error: the preprocessor '" + compiler + "' failed");
+  return output;
+}
+
+ScriptContents parseScript(const std::string& preprocessed, SourceFiles& files, const ParseOptions& options) {
+  Reader reader(preprocessed);
+  StatementParser parser(reader, files, options);
   parser.parse();
-  applyOmissions(parser.resources, options.omit, pre);
+  applyOmissions(parser.resources, options.omit, reader);
   ScriptContents contents;
   contents.resources = std::move(parser.resources);
-  contents.dependencies = std::move(pre.dependencies);
+  contents.dependencies = std::move(reader.dependencies);
   return contents;
 }
 

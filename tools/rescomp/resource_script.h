@@ -1,17 +1,17 @@
 // Reads a resource script in the ordinary resource-compiler syntax and lists the resources
 // it binds: type, name, language and where their bytes come from.
 //
-// Supported: // and /* */ comments; #include of headers (only their directives count) and
-// of further scripts; #define (object-like), #undef, #ifdef, #ifndef, #if, #elif, #else,
-// #endif, #pragma, #error; LANGUAGE, VERSION and CHARACTERISTICS statements; resources
-// given as `name TYPE [memory flags] "file"` where TYPE is RCDATA, ICON, a number, an
-// identifier or a quoted string. Names and string types are stored in upper case, as the
-// real compiler stores them. Not supported (clear error): inline data blocks and the
-// structured types (dialogs, menus, string tables, version blocks ...).
+// As other resource compilers do, the script goes through the toolchain's C preprocessor
+// first (`preprocessScript`), so #include, #define, #if and the rest mean what they mean to
+// C. The statements read from its output: LANGUAGE, VERSION and CHARACTERISTICS with
+// numbers, and resources given as `name TYPE [memory flags] "file"` where TYPE is RCDATA,
+// ICON, a number, an identifier or a quoted string. Names and string types are stored in
+// upper case, as the real compiler stores them. Text that comes from a C header (.h, .c ...)
+// is not part of the script: headers are read only for their macros. Not supported (clear
+// error): inline data blocks and the structured types (dialogs, menus, string tables ...).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -85,15 +85,24 @@ class DiskFiles : public SourceFiles {
 };
 
 struct ParseOptions {
-  // Searched after the including file's own folder, for #include and resource files.
+  // Searched after the folder of the file that names a resource file (and passed to the
+  // preprocessor for #include).
   std::vector<std::string> includeDirs;
   // Resources to leave out: an integer identifier, a macro of the script that names one,
   // or a string name. Each must match at least one resource.
   std::vector<std::string> omit;
 };
 
-// Parses the script at `scriptPath` (which should be absolute, so that the file paths in
-// the result are). Throws ScriptError on any fault.
-ScriptContents parseScript(const std::string& scriptPath, SourceFiles& files, const ParseOptions& options);
+// Runs `compiler` as the C preprocessor on the script, with RC_INVOKED defined and the
+// include folders, and returns its output: the text with line markers and the #define
+// lines that were read. The preprocessor's own diagnostics go to stderr; a failure to run
+// it, or its failure, throws ScriptError.
+std::string preprocessScript(const std::string& compiler, const std::string& scriptPath,
+                             const std::vector<std::string>& includeDirs);
+
+// Parses what `preprocessScript` returned. File paths in the result are as the line markers
+// name them (absolute when the script path and include folders were). Throws ScriptError on
+// any fault.
+ScriptContents parseScript(const std::string& preprocessed, SourceFiles& files, const ParseOptions& options);
 
 }  // namespace rescomp

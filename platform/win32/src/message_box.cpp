@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "x11_bridge.h"
+
 extern "C" {
 
 int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
@@ -26,7 +28,9 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   box.buttons = &ok;
   int pressed = 0;
   // Without a display SDL reports failure at once and stderr is all there is.
-  SDL_ShowMessageBox(&box, &pressed);
+  const auto show = [&] { SDL_ShowMessageBox(&box, &pressed); };
+  if (type & MB_TOPMOST) win32::x11ShowKeptAbove(box.title, show);
+  else show();
   return IDOK;
 }
 

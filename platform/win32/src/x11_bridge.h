@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,13 @@ bool x11Focus(SDL_Window* window);
 // The keysym (unshifted) of a key press carried by a window-system event; nothing for any
 // other event. SDL reports only the keys it has a scancode for, and AltGr as Right Alt.
 std::optional<unsigned long> x11KeyPressKeysym(const SDL_SysWMmsg* message);
+
+// Runs `show`, which puts up a top-level window titled `title` on the default display and
+// returns once it is gone (SDL's message box, whose window SDL does not hand out), and keeps
+// that window above the others: the _NET_WM_STATE_ABOVE state is set on it as it appears
+// and asked of the window manager once it is mapped (or, with none, the window is raised).
+// Only runs `show` where no X display can be opened.
+void x11ShowKeptAbove(const char* title, const std::function<void()>& show);
 
 // Calls `handler` (which must not return) when any display connection of the process is
 // lost, in place of Xlib's default, which exits through the static destructors.
