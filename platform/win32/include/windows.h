@@ -465,6 +465,14 @@ struct RGNDATA {
 struct XFORM {
   FLOAT eM11, eM12, eM21, eM22, eDx, eDy;
 };
+// A colour of a palette; Direct3D keeps its alpha in peFlags.
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+typedef PALETTEENTRY* LPPALETTEENTRY;
 #define RDH_RECTANGLES 1
 #define ERROR 0
 #define NULLREGION 1
