@@ -40,6 +40,7 @@ struct PixelFormatInfo {
   bool substitute;  // may be chosen in place of a format the device lacks
   PixelEncoding encoding;
   uint8_t signedChannels;  // Packed: bit 0 red, 1 green, 2 blue, 3 alpha hold signed values
+  const char* name;        // "D3DFMT_A8R8G8B8"
 };
 
 // Every row, in the order the device format choice walks them.

@@ -181,21 +181,27 @@ HRESULT decodeGenericMasks(const DibHeader& h, const uint8_t* pixels, uint32_t r
   return S_OK;
 }
 
-// Run-length encoded 4- and 8-bit pictures; rows arrive bottom-up.
+// Run-length encoded 4- and 8-bit pictures; rows arrive bottom-up. Writers encode rows to
+// their padded length, so pixels past the width but within the padding are dropped; runs
+// beyond the padding or past the last row reject the picture.
 HRESULT decodeRle(const DibHeader& h, Bytes data, DecodedImage& image) {
   if (const HRESULT hr = allocatePicture(image, D3DFMT_P8, h.width, h.height); hr != S_OK) return hr;
   uint8_t* out = image.storage.get();
   std::memset(out, 0, size_t{image.pitch} * h.height);
   const bool four = h.compression == kRle4;
+  const uint32_t rowLimit = static_cast<uint32_t>((uint64_t{h.width} * h.bitCount + 31) / 32 * 32 / h.bitCount);
   size_t pos = 0;
   uint32_t x = 0, y = 0;  // y counts file rows from the bottom
-  auto put = [&](uint8_t index) { out[size_t{h.height - 1 - y} * image.pitch + x++] = index; };
+  auto put = [&](uint8_t index) {
+    if (x < h.width) out[size_t{h.height - 1 - y} * image.pitch + x] = index;
+    ++x;
+  };
   while (y < h.height) {
     if (data.size() - pos < 2) return kRejected;
     const uint32_t count = data[pos], value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      if (count > h.width - x) return kRejected;
+      if (count > rowLimit - x) return kRejected;
       for (uint32_t i = 0; i < count; ++i)
         put(static_cast<uint8_t>(four ? (i % 2 == 0 ? value >> 4 : value & 15) : value));
     } else if (value == 0) {  // end of line
@@ -207,13 +213,13 @@ HRESULT decodeRle(const DibHeader& h, Bytes data, DecodedImage& image) {
       if (data.size() - pos < 2) return kRejected;
       const uint32_t dx = data[pos], dy = data[pos + 1];
       pos += 2;
-      if (dx > h.width - x || dy > h.height - y) return kRejected;
+      if (dx > rowLimit - x || dy > h.height - y) return kRejected;
       x += dx;
       y += dy;
     } else {  // literal pixels, padded to a 16-bit boundary
       const uint32_t bytes = four ? (value + 1) / 2 : value;
       const uint32_t padded = (bytes + 1) & ~1u;
-      if (value > h.width - x || data.size() - pos < bytes) return kRejected;
+      if (value > rowLimit - x || data.size() - pos < bytes) return kRejected;
       for (uint32_t i = 0; i < value; ++i) {
         const uint8_t b = data[pos + (four ? i / 2 : i)];
         put(static_cast<uint8_t>(four ? (i % 2 == 0 ? b >> 4 : b & 15) : b));

@@ -90,11 +90,11 @@ HRESULT readPicture(png_structp png, png_infop info, Reader& reader, DecodedImag
   png_read_info(png, info);
   const D3DFORMAT format = chooseTransforms(png, info, image);
   if (format == D3DFMT_UNKNOWN) return kRejected;
+  const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
   const HRESULT hr = allocatePicture(image, format, png_get_image_width(png, info), png_get_image_height(png, info));
   if (hr != S_OK) return hr;
   if (png_get_rowbytes(png, info) != image.pitch) return kRejected;
-  const int passes = png_set_interlace_handling(png);
   // Interlaced passes fill rows in stages; rows start cleared so that every pass combines right.
   if (passes > 1) std::memset(image.storage.get(), 0, size_t{image.pitch} * image.height);
   for (int pass = 0; pass < passes; ++pass)
