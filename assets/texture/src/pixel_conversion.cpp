@@ -393,6 +393,40 @@ void resample(const std::vector<Float4>& src, uint32_t sw, uint32_t sh, std::vec
 
 bool convertible(const PixelFormatInfo* info) { return info != nullptr && info->encoding != PixelEncoding::None; }
 
+// Mip levels are made by halving with the box filter over and over: for unsigned integer
+// layouts that is an exact integer average of 2 x 2 (or 2 x 1) fields, the value the float
+// path arrives at too, only without the detour.
+bool isExactHalving(uint32_t from, uint32_t to) { return from == 1 ? to == 1 : from % 2 == 0 && to == from / 2; }
+
+bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, const PixelRegion& source) {
+  if (info.encoding != PixelEncoding::Packed || info.signedChannels != 0 || info.bitsPerPixel % 8 != 0 ||
+      !isExactHalving(source.width, destination.width) || !isExactHalving(source.height, destination.height))
+    return false;
+  const uint32_t bytes = info.bitsPerPixel / 8;
+  const uint32_t stepX = source.width > 1 ? 2 : 1, stepY = source.height > 1 ? 2 : 1;
+  const ChannelField fields[] = {info.extra, info.alpha, info.red, info.green, info.blue};
+  for (uint32_t y = 0; y < destination.height; ++y) {
+    const uint8_t* top = static_cast<const uint8_t*>(source.bits) + size_t{y * stepY} * source.pitch;
+    const uint8_t* bottom = top + (stepY - 1) * size_t{source.pitch};
+    uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
+    for (uint32_t x = 0; x < destination.width; ++x) {
+      const size_t left = size_t{x} * stepX * bytes, right = left + (stepX - 1) * bytes;
+      const uint64_t words[4] = {readWord(top + left, bytes), readWord(top + right, bytes),
+                                 readWord(bottom + left, bytes), readWord(bottom + right, bytes)};
+      uint64_t result = 0;
+      for (const ChannelField& f : fields) {
+        if (f.bits == 0) continue;
+        uint64_t sum = 0;
+        for (const uint64_t w : words) sum += (w >> f.shift) & fieldMax(f);
+        // An axis of length 1 samples the same texel twice: the sum is still of four.
+        result |= ((sum + 2) / 4) << f.shift;
+      }
+      writeWord(out + size_t{x} * bytes, bytes, result);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 HRESULT convertPixels(const PixelRegion& destination, const PixelRegion& source, DWORD filter, D3DCOLOR colorKey) {
@@ -414,6 +448,10 @@ HRESULT convertPixels(const PixelRegion& destination, const PixelRegion& source,
                   static_cast<const uint8_t*>(source.bits) + size_t{y} * source.pitch, rowBytes);
     return S_OK;
   }
+
+  if (destination.format == source.format && colorKey == 0 && (filter & 0xFF) == D3DX_FILTER_BOX &&
+      halveWithBox(*srcInfo, destination, source))
+    return S_OK;
 
   try {
     std::vector<Float4> pixels(size_t{source.width} * source.height);
