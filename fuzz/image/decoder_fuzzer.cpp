@@ -8,6 +8,7 @@
 #include "decoders.h"
 #include "image_decoder.h"
 #include "pixel_conversion.h"
+#include "pixel_format.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ void touchEveryRow(const d3dx::DecodedImage& image) {
   volatile uint8_t sink = 0;
   for (const d3dx::DecodedImage* face = &image; face; face = face->nextFace.get())
     for (const d3dx::DecodedImage* level = face; level; level = level->nextLevel.get())
-      for (uint32_t y = 0; y < level->height; y += 4) sink = sink + level->pixels[size_t{y} * level->pitch];
+      for (uint32_t y = 0; y < d3dx::formatRows(*d3dx::pixelFormatInfo(level->format), level->height); y += 4)
+        sink = sink + level->pixels[size_t{y} * level->pitch + level->pitch - 1];
 }
 
 }  // namespace
