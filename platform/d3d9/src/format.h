@@ -1,10 +1,9 @@
-// Memory layout of the texture formats this layer can create, and decoding of the
-// block-compressed ones. Nothing here knows about OpenGL.
+// Memory layout of the texture formats this layer can create. Nothing here knows about
+// OpenGL.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "d3d9types.h"
 
@@ -26,11 +25,6 @@ size_t levelPitch(const TextureFormatInfo& info, uint32_t width);
 uint32_t levelRows(const TextureFormatInfo& info, uint32_t height);
 // Number of levels of a full chain down to 1 x 1.
 uint32_t fullChainLevels(uint32_t width, uint32_t height);
-
-// Decodes a DXT1/DXT3/DXT5 level (blocks row by row) to 0xAARRGGBB pixels, top-down,
-// width * height of them. The source must hold levelPitch * levelRows bytes.
-void decodeDxt(D3DFORMAT format, std::span<const uint8_t> blocks, uint32_t width, uint32_t height,
-               std::span<uint32_t> pixels);
 
 // Where each element of a flexible-vertex-format vertex lies. Only what the fixed-function
 // shader consumes is accepted: untransformed positions with 0..4 blend weights (floats),

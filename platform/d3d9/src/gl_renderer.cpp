@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "dxt_codec.h"
 #include "fixed_function_shader.h"
 #include "log.h"
 #include "present_pacer.h"
@@ -577,7 +578,7 @@ void GlRenderer::uploadTextureLevel(uint32_t name, const TextureFormatInfo& form
     // No S3TC in this OpenGL: decode on the way up.
     const size_t size = levelPitch(format, width) * levelRows(format, height);
     m_impl->decodeScratch.assign(static_cast<size_t>(width) * height, 0);
-    decodeDxt(format.format, {bytes, size}, width, height, m_impl->decodeScratch);
+    dxt::decode(format.format, {bytes, size}, width, height, m_impl->decodeScratch);
     glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), gl.internalFormat, w, h, 0, gl.format, gl.type,
                  m_impl->decodeScratch.data());
   } else {

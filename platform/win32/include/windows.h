@@ -494,6 +494,14 @@ struct RGNDATA {
 struct XFORM {
   FLOAT eM11, eM12, eM21, eM22, eDx, eDy;
 };
+// A colour of a palette; Direct3D keeps its alpha in peFlags.
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+typedef PALETTEENTRY* LPPALETTEENTRY;
 #define RDH_RECTANGLES 1
 #define SYSTEM_FONT 13
 #define CLR_INVALID 0xFFFFFFFF
