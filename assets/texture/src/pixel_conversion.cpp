@@ -73,6 +73,7 @@ float unpackField(uint64_t word, ChannelField f, bool isSigned) {
 }
 
 uint64_t packField(float v, ChannelField f, bool isSigned, float dither) {
+  if (std::isnan(v)) v = 0;  // float sources may hold anything
   if (isSigned) {
     const float max = static_cast<float>((int64_t{1} << (f.bits - 1)) - 1);
     const int64_t value = std::lrint(std::clamp(v, -1.0f, 1.0f) * max);
@@ -189,7 +190,9 @@ uint8_t nearestPaletteIndex(const PALETTEENTRY* palette, const Float4& c, bool w
   return static_cast<uint8_t>(best);
 }
 
-uint8_t toByte(float v) { return static_cast<uint8_t>(std::lrint(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+uint8_t toByte(float v) {
+  return std::isnan(v) ? 0 : static_cast<uint8_t>(std::lrint(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+}
 
 void packRow(const PixelFormatInfo& info, const Float4* in, uint32_t width, uint8_t* row, const PALETTEENTRY* palette,
              bool dither, uint32_t y) {
