@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   D3DCOLOR key;
   std::memcpy(&key, data + 8, 4);
   if (data[7] & 4) key = 0;
+  const bool sourcePalette = (data[7] & 8) != 0;
   data += 12;
   size -= 12;
 
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PALETTEENTRY palette[256];
   for (int i = 0; i < 256; ++i) palette[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i * 3), 7, static_cast<BYTE>(255 - i)};
   const d3dx::PixelRegion to{dst.format, destination.data(), dstPitch, dw, dh, palette};
-  const d3dx::PixelRegion from{src.format, source.data(), srcPitch, sw, sh, data[7] & 8 ? palette : nullptr};
+  const d3dx::PixelRegion from{src.format, source.data(), srcPitch, sw, sh, sourcePalette ? palette : nullptr};
   d3dx::convertPixels(to, from, filter, key);
   return 0;
 }

@@ -50,10 +50,11 @@ D3DFORMAT formatFromPixelFormat(const uint8_t* pf) {
   const uint32_t flags = le32(pf + 4), fourCc = le32(pf + 8), bits = le32(pf + 12);
   const uint32_t masks[4] = {le32(pf + 16), le32(pf + 20), le32(pf + 24), le32(pf + 28)};
   if (flags & kPfFourCc) {
-    const PixelFormatInfo* info = pixelFormatInfo(static_cast<D3DFORMAT>(fourCc));
-    if (info == nullptr || info->encoding == PixelEncoding::None || info->kind == FormatKind::Palette)
-      return D3DFMT_UNKNOWN;
-    return info->format;
+    // Compared as numbers: the field may hold any value, not only format codes.
+    for (const PixelFormatInfo& info : pixelFormatTable())
+      if (static_cast<uint32_t>(info.format) == fourCc)
+        return info.encoding == PixelEncoding::None || info.kind == FormatKind::Palette ? D3DFMT_UNKNOWN : info.format;
+    return D3DFMT_UNKNOWN;
   }
   if (flags & kPfPalette8) return bits == 8 ? D3DFMT_P8 : D3DFMT_UNKNOWN;
   if (flags & (kPfRgb | kPfLuminance | kPfAlpha | kPfBump)) return formatFromMasks(flags, bits, masks);

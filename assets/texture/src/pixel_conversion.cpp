@@ -73,6 +73,7 @@ float unpackField(uint64_t word, ChannelField f, bool isSigned) {
 }
 
 uint64_t packField(float v, ChannelField f, bool isSigned, float dither) {
+  if (std::isnan(v)) v = 0;  // float sources may hold anything
   if (isSigned) {
     const float max = static_cast<float>((int64_t{1} << (f.bits - 1)) - 1);
     const int64_t value = std::lrint(std::clamp(v, -1.0f, 1.0f) * max);
@@ -189,7 +190,9 @@ uint8_t nearestPaletteIndex(const PALETTEENTRY* palette, const Float4& c, bool w
   return static_cast<uint8_t>(best);
 }
 
-uint8_t toByte(float v) { return static_cast<uint8_t>(std::lrint(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+uint8_t toByte(float v) {
+  return std::isnan(v) ? 0 : static_cast<uint8_t>(std::lrint(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+}
 
 void packRow(const PixelFormatInfo& info, const Float4* in, uint32_t width, uint8_t* row, const PALETTEENTRY* palette,
              bool dither, uint32_t y) {
@@ -399,6 +402,22 @@ bool convertible(const PixelFormatInfo* info) { return info != nullptr && info->
 bool isExactHalving(uint32_t from, uint32_t to) { return from == 1 ? to == 1 : from % 2 == 0 && to == from / 2; }
 
 bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, const PixelRegion& source) {
+  if (info.bitsPerPixel == 32 && info.encoding == PixelEncoding::Packed && info.signedChannels == 0 &&
+      info.red.bits == 8 && info.green.bits == 8 && info.blue.bits == 8 && isExactHalving(source.width, destination.width) &&
+      isExactHalving(source.height, destination.height)) {
+    // Four whole bytes per texel: every byte is averaged on its own.
+    const uint32_t stepX = source.width > 1 ? 8 : 4, stepY = source.height > 1 ? 2 : 1;
+    for (uint32_t y = 0; y < destination.height; ++y) {
+      const uint8_t* top = static_cast<const uint8_t*>(source.bits) + size_t{y * stepY} * source.pitch;
+      const uint8_t* bottom = top + (stepY - 1) * size_t{source.pitch};
+      uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
+      const uint32_t right = stepX - 4;
+      for (uint32_t x = 0; x < destination.width; ++x, top += stepX, bottom += stepX, out += 4)
+        for (uint32_t b = 0; b < 4; ++b)
+          out[b] = static_cast<uint8_t>((top[b] + top[right + b] + bottom[b] + bottom[right + b] + 2) / 4);
+    }
+    return true;
+  }
   if (info.encoding != PixelEncoding::Packed || info.signedChannels != 0 || info.bitsPerPixel % 8 != 0 ||
       !isExactHalving(source.width, destination.width) || !isExactHalving(source.height, destination.height))
     return false;
@@ -422,6 +441,49 @@ bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, c
         result |= ((sum + 2) / 4) << f.shift;
       }
       writeWord(out + size_t{x} * bytes, bytes, result);
+    }
+  }
+  return true;
+}
+
+// The pictures of most files have 8-bit red, green and blue bytes; writing them into an
+// unsigned integer layout of the same size needs no floats. Rounding (and the dither
+// offset) are those of the float path, done in integers.
+bool isByteColour(const PixelFormatInfo& info) {
+  auto byteField = [](ChannelField f) { return f.bits == 8 && f.shift % 8 == 0; };
+  return info.encoding == PixelEncoding::Packed && info.signedChannels == 0 &&
+         (info.bitsPerPixel == 24 || info.bitsPerPixel == 32) && byteField(info.red) && byteField(info.green) &&
+         byteField(info.blue) && (info.alpha.bits == 0 || byteField(info.alpha));
+}
+
+bool convertByteColour(const PixelFormatInfo& dstInfo, const PixelRegion& destination, const PixelFormatInfo& srcInfo,
+                       const PixelRegion& source, bool dither) {
+  if (!isByteColour(srcInfo) || dstInfo.encoding != PixelEncoding::Packed || dstInfo.signedChannels != 0 ||
+      dstInfo.bitsPerPixel % 8 != 0 || dstInfo.bitsPerPixel > 32 || destination.width != source.width ||
+      destination.height != source.height)
+    return false;
+  static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  const uint32_t srcBytes = srcInfo.bitsPerPixel / 8, dstBytes = dstInfo.bitsPerPixel / 8;
+  struct Target {
+    ChannelField field;
+    int sourceByte;  // -1: opaque alpha
+  };
+  const Target targets[] = {{dstInfo.red, srcInfo.red.shift / 8},
+                            {dstInfo.green, srcInfo.green.shift / 8},
+                            {dstInfo.blue, srcInfo.blue.shift / 8},
+                            {dstInfo.alpha, srcInfo.alpha.bits ? srcInfo.alpha.shift / 8 : -1}};
+  for (uint32_t y = 0; y < source.height; ++y) {
+    const uint8_t* in = static_cast<const uint8_t*>(source.bits) + size_t{y} * source.pitch;
+    uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
+    for (uint32_t x = 0; x < source.width; ++x, in += srcBytes, out += dstBytes) {
+      const uint32_t twiceBayer = dither ? 2u * kBayer[y & 3][x & 3] + 1 : 16;  // 16: plain rounding
+      uint32_t word = 0;
+      for (const Target& t : targets) {
+        if (t.field.bits == 0) continue;
+        const uint32_t max = (1u << t.field.bits) - 1, c = t.sourceByte < 0 ? 255 : in[t.sourceByte];
+        word |= std::min(max, (32 * c * max + 255 * twiceBayer) / 8160) << t.field.shift;
+      }
+      writeWord(out, dstBytes, word);
     }
   }
   return true;
@@ -451,6 +513,8 @@ HRESULT convertPixels(const PixelRegion& destination, const PixelRegion& source,
 
   if (destination.format == source.format && colorKey == 0 && (filter & 0xFF) == D3DX_FILTER_BOX &&
       halveWithBox(*srcInfo, destination, source))
+    return S_OK;
+  if (colorKey == 0 && convertByteColour(*dstInfo, destination, *srcInfo, source, (filter & D3DX_FILTER_DITHER) != 0))
     return S_OK;
 
   try {
