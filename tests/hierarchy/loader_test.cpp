@@ -1,0 +1,1 @@
+#include "hierarchy_test_support.h"
