@@ -41,7 +41,9 @@ void decompose(const D3DXMATRIX& m, D3DXVECTOR3& scale, D3DXQUATERNION& rotation
     if (s[r] > 0.0f) D3DXVec3Normalize(&rows[r], &rows[r]);
   }
   int order[3] = {0, 1, 2};
-  std::stable_sort(order, order + 3, [&](int a, int b) { return s[a] > s[b]; });
+  // NaN lengths sort last, so the comparison stays a strict order.
+  auto key = [&](int axis) { return std::isnan(s[axis]) ? -1.0f : s[axis]; };
+  std::stable_sort(order, order + 3, [&](int a, int b) { return key(a) > key(b); });
   const int h = order[0], mid = order[1], low = order[2];
   if (s[h] < kTiny) rows[h] = unitAxis(h);
   if (s[mid] < kTiny) {
