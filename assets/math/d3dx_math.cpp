@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr double kUnitTolerance = 1.1920929e-07;     // 2^-23
-constexpr double kSmallestNormal = 1.1754944e-38;    // FLT_MIN
+constexpr double kUnitTolerance = 1.1920929e-07;   // 2^-23
+constexpr double kSmallestNormal = 1.1754944e-38;  // FLT_MIN
 
 float toFloat(double value) { return static_cast<float>(value); }
 
@@ -47,9 +47,7 @@ void setRows(D3DXMATRIX* out, const float (&values)[16]) {
 
 extern "C" {
 
-D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* out) {
-  return D3DXMatrixScaling(out, 1.0f, 1.0f, 1.0f);
-}
+D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* out) { return D3DXMatrixScaling(out, 1.0f, 1.0f, 1.0f); }
 
 D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b) {
   D3DXMATRIX product;
@@ -85,8 +83,8 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATE
   const double x = q->x, y = q->y, z = q->z, w = q->w;
   setRows(out, {toFloat(1 - 2 * (y * y + z * z)), toFloat(2 * (x * y + z * w)), toFloat(2 * (x * z - y * w)), 0,
                 toFloat(2 * (x * y - z * w)), toFloat(1 - 2 * (x * x + z * z)), toFloat(2 * (y * z + x * w)), 0,
-                toFloat(2 * (x * z + y * w)), toFloat(2 * (y * z - x * w)), toFloat(1 - 2 * (x * x + y * y)), 0,
-                0, 0, 0, 1});
+                toFloat(2 * (x * z + y * w)), toFloat(2 * (y * z - x * w)), toFloat(1 - 2 * (x * x + y * y)), 0, 0, 0,
+                0, 1});
   return out;
 }
 

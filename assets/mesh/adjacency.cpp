@@ -26,7 +26,8 @@ std::vector<DWORD> pointRepsFromPositions(const MeshBuffers& mesh, float epsilon
   std::vector<DWORD> reps(count);
   std::iota(reps.begin(), reps.end(), 0u);
   auto close = [&](DWORD a, DWORD b) {
-    return std::fabs(positions[a].y - positions[b].y) <= epsilon && std::fabs(positions[a].z - positions[b].z) <= epsilon;
+    return std::fabs(positions[a].y - positions[b].y) <= epsilon &&
+           std::fabs(positions[a].z - positions[b].z) <= epsilon;
   };
   for (DWORD v = 0; v < count; ++v) {
     if (reps[v] != v) continue;
@@ -61,7 +62,8 @@ HRESULT adjacencyFromPointReps(const MeshBuffers& mesh, const DWORD* pointReps, 
   });
   std::vector<bool> paired(edges.size(), false);
   for (size_t begin = 0, end; begin < edges.size(); begin = end) {
-    for (end = begin + 1; end < edges.size() && edges[end].low == edges[begin].low && edges[end].high == edges[begin].high;)
+    for (end = begin + 1;
+         end < edges.size() && edges[end].low == edges[begin].low && edges[end].high == edges[begin].high;)
       ++end;
     for (size_t i = begin; i < end; ++i) {
       if (paired[i]) continue;

@@ -91,7 +91,8 @@ HRESULT SkinInfo::ConvertToBlendedMesh(LPD3DXMESH mesh, DWORD options, const DWO
     std::vector<Combination> combinations;
     size_t firstOfAttribute = 0;
     for (DWORD f : byAttribute) {
-      if (combinations.empty() || combinations.back().attribute != attributes[f]) firstOfAttribute = combinations.size();
+      if (combinations.empty() || combinations.back().attribute != attributes[f])
+        firstOfAttribute = combinations.size();
       Combination* home = nullptr;
       for (size_t c = firstOfAttribute; c < combinations.size() && home == nullptr; ++c) {
         std::vector<DWORD> bones = boneUnion(combinations[c].bones, faceBoneSets[f]);
@@ -106,8 +107,9 @@ HRESULT SkinInfo::ConvertToBlendedMesh(LPD3DXMESH mesh, DWORD options, const DWO
 
     // Lay the combinations out one after the other, each with its own vertex copies.
     const DWORD weightCount = maxBones > 1 ? static_cast<DWORD>(maxBones - 1) : 0;
-    const DWORD blendedFvf = (mesh->GetFVF() & ~(D3DFVF_POSITION_MASK | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) |
-                             blendedPosition(weightCount);
+    const DWORD blendedFvf =
+        (mesh->GetFVF() & ~(D3DFVF_POSITION_MASK | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) |
+        blendedPosition(weightCount);
     const FvfLayout layout = *fvfLayout(blendedFvf);
     std::vector<DWORD> newFaces, newIndices, newAttributes, newVertices;
     std::vector<BYTE> vertices;
@@ -150,19 +152,21 @@ HRESULT SkinInfo::ConvertToBlendedMesh(LPD3DXMESH mesh, DWORD options, const DWO
     ComPtr<IDirect3DDevice9> device;
     if (const HRESULT hr = mesh->GetDevice(device.receive()); FAILED(hr)) return hr;
     ComPtr<ID3DXMesh> blended;
-    if (const HRESULT hr = D3DXCreateMeshFVF(faceCount, static_cast<DWORD>(newVertices.size()),
-                                             options & kMeshCreationOptions, blendedFvf, device.get(), blended.receive());
+    if (const HRESULT hr =
+            D3DXCreateMeshFVF(faceCount, static_cast<DWORD>(newVertices.size()), options & kMeshCreationOptions,
+                              blendedFvf, device.get(), blended.receive());
         FAILED(hr))
       return hr;
-    if (const HRESULT hr = writeMesh(blended.get(), vertices.data(), newIndices.data(), newAttributes.data()); FAILED(hr))
+    if (const HRESULT hr = writeMesh(blended.get(), vertices.data(), newIndices.data(), newAttributes.data());
+        FAILED(hr))
       return hr;
 
     // Records first, then the bone slots their BoneId pointers name.
     const size_t slots = maxBones;
     const size_t recordBytes = combinations.size() * sizeof(D3DXBONECOMBINATION);
     ComPtr<ID3DXBuffer> table;
-    if (const HRESULT hr = D3DXCreateBuffer(static_cast<DWORD>(recordBytes + combinations.size() * slots * sizeof(DWORD)),
-                                            table.receive());
+    if (const HRESULT hr = D3DXCreateBuffer(
+            static_cast<DWORD>(recordBytes + combinations.size() * slots * sizeof(DWORD)), table.receive());
         FAILED(hr))
       return hr;
     auto* records = static_cast<D3DXBONECOMBINATION*>(table->GetBufferPointer());

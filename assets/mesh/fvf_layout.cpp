@@ -13,17 +13,26 @@ std::optional<FvfLayout> fvfLayout(DWORD fvf) {
   if ((fvf & ~kKnown) != 0) return std::nullopt;
   FvfLayout layout;
   switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ: layout.positionSize = 12; break;
+    case D3DFVF_XYZ:
+      layout.positionSize = 12;
+      break;
     case D3DFVF_XYZRHW:
       layout.positionSize = 16;
       layout.transformed = true;
       break;
-    case D3DFVF_XYZW: layout.positionSize = 16; break;
-    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
+    case D3DFVF_XYZW:
+      layout.positionSize = 16;
+      break;
+    case D3DFVF_XYZB1:
+    case D3DFVF_XYZB2:
+    case D3DFVF_XYZB3:
+    case D3DFVF_XYZB4:
+    case D3DFVF_XYZB5:
       layout.positionSize = 12;
       layout.weightCount = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZRHW) / 2;
       break;
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
   const bool lastBetaIndices = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
   if (lastBetaIndices && layout.weightCount == 0) return std::nullopt;
@@ -64,7 +73,8 @@ void copySharedElements(const FvfLayout& from, const BYTE* source, const FvfLayo
   element(from.diffuse, to.diffuse, 4);
   element(from.specular, to.specular, 4);
   for (uint32_t i = 0; i < std::min(from.texCount, to.texCount); ++i)
-    std::memcpy(destination + to.texOffset[i], source + from.texOffset[i], 4 * std::min(from.texFloats[i], to.texFloats[i]));
+    std::memcpy(destination + to.texOffset[i], source + from.texOffset[i],
+                4 * std::min(from.texFloats[i], to.texFloats[i]));
 }
 
 }  // namespace d3dx

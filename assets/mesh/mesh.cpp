@@ -33,7 +33,9 @@ Placement placementFor(DWORD options, bool indexBuffer) {
   if (options & D3DXMESH_POINTS) usage |= D3DUSAGE_POINTS;
   if (options & D3DXMESH_RTPATCHES) usage |= D3DUSAGE_RTPATCHES;
   if (options & D3DXMESH_NPATCHES) usage |= D3DUSAGE_NPATCHES;
-  const D3DPOOL pool = (options & systemMem) ? D3DPOOL_SYSTEMMEM : (options & managed) ? D3DPOOL_MANAGED : D3DPOOL_DEFAULT;
+  const D3DPOOL pool = (options & systemMem) ? D3DPOOL_SYSTEMMEM
+                       : (options & managed) ? D3DPOOL_MANAGED
+                                             : D3DPOOL_DEFAULT;
   return {usage, pool};
 }
 
@@ -52,7 +54,8 @@ class Mesh final : public RefCounted<ID3DXMesh> {
   HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* device) override { return handOut(m_device, device); }
   HRESULT STDMETHODCALLTYPE CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
                                          LPD3DXMESH* cloneMesh) override;
-  HRESULT STDMETHODCALLTYPE CloneMesh(DWORD, const D3DVERTEXELEMENT9*, LPDIRECT3DDEVICE9, LPD3DXMESH* cloneMesh) override {
+  HRESULT STDMETHODCALLTYPE CloneMesh(DWORD, const D3DVERTEXELEMENT9*, LPDIRECT3DDEVICE9,
+                                      LPD3DXMESH* cloneMesh) override {
     if (cloneMesh) *cloneMesh = nullptr;
     return E_NOTIMPL;
   }
@@ -310,7 +313,8 @@ HRESULT Mesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOu
   if ((flags & ~(kMeshCreationOptions | kMeshOptimizeFlags)) != 0) return D3DERR_INVALIDCALL;
   ComPtr<ID3DXMesh> copy;
   HRESULT hr = CloneMeshFVF(flags & kMeshCreationOptions, m_fvf, m_device.get(), copy.receive());
-  if (SUCCEEDED(hr)) hr = copy->OptimizeInplace(flags & kMeshOptimizeFlags, adjacencyIn, adjacencyOut, faceRemap, vertexRemap);
+  if (SUCCEEDED(hr))
+    hr = copy->OptimizeInplace(flags & kMeshOptimizeFlags, adjacencyIn, adjacencyOut, faceRemap, vertexRemap);
   if (SUCCEEDED(hr)) *optMesh = copy.detach();
   return hr;
 }
@@ -338,7 +342,8 @@ HRESULT Mesh::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adja
     std::vector<DWORD> newFaces(m_faces);
     std::iota(newFaces.begin(), newFaces.end(), 0u);
     if (sort)
-      std::stable_sort(newFaces.begin(), newFaces.end(), [&](DWORD a, DWORD b) { return m_attributes[a] < m_attributes[b]; });
+      std::stable_sort(newFaces.begin(), newFaces.end(),
+                       [&](DWORD a, DWORD b) { return m_attributes[a] < m_attributes[b]; });
     std::vector<DWORD> newVertices;
     std::vector<DWORD> vertexOf(m_vertices, kNoFace);  // old vertex -> new vertex
     for (DWORD oldFace : newFaces)

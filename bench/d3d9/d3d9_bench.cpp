@@ -39,13 +39,12 @@ struct Setup {
     windowClass.lpfnWndProc = plainWindowProc;
     windowClass.lpszClassName = "d3d9 bench";
     RegisterClassA(&windowClass);
-    window = CreateWindowExA(0, "d3d9 bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr, nullptr,
-                             nullptr);
+    window =
+        CreateWindowExA(0, "d3d9 bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr, nullptr, nullptr);
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     D3DPRESENT_PARAMETERS pp = d3d9test::windowedParameters(0, 0, window);
     pp.PresentationInterval = presentationInterval;
-    if (window && d3d)
-      d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+    if (window && d3d) d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
   }
   ~Setup() {
     if (device) device->Release();
@@ -74,8 +73,8 @@ void BM_DrawIndexedPrimitiveWithStateChanges(benchmark::State& state) {
   IDirect3DIndexBuffer9* ib = nullptr;
   device->CreateVertexBuffer((kTriangles + 2) * sizeof(MeshVertex), D3DUSAGE_WRITEONLY,
                              D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, D3DPOOL_MANAGED, &vb, nullptr);
-  device->CreateIndexBuffer(kTriangles * 3 * sizeof(uint16_t), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                            &ib, nullptr);
+  device->CreateIndexBuffer(kTriangles * 3 * sizeof(uint16_t), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib,
+                            nullptr);
   MeshVertex* vertices = nullptr;
   vb->Lock(0, 0, reinterpret_cast<void**>(&vertices), 0);
   for (int i = 0; i < kTriangles + 2; ++i)
@@ -91,7 +90,8 @@ void BM_DrawIndexedPrimitiveWithStateChanges(benchmark::State& state) {
   }
   ib->Unlock();
   IDirect3DTexture9* textures[2] = {};
-  for (auto& texture : textures) device->CreateTexture(64, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+  for (auto& texture : textures)
+    device->CreateTexture(64, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
   device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
   device->SetStreamSource(0, vb, 0, sizeof(MeshVertex));
   device->SetIndices(ib);
@@ -195,8 +195,8 @@ void BM_RawGlClearSwapLoop(benchmark::State& state) {
   windowClass.lpfnWndProc = plainWindowProc;
   windowClass.lpszClassName = "raw gl bench";
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "raw gl bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND window =
+      CreateWindowExA(0, "raw gl bench", "", WS_POPUP | WS_VISIBLE, 0, 0, 512, 512, nullptr, nullptr, nullptr, nullptr);
   SDL_Window* sdlWindow = window ? win32SdlWindow(window) : nullptr;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);

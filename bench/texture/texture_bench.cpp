@@ -78,11 +78,10 @@ struct SceneTexture {
   bool extended;
 };
 constexpr SceneTexture kScene[] = {
-    {"FINAL_BACK.JPG", 1, false}, {"CREDZ.JPG", 1, false},     {"FINAL_LAYER.TGA", 9, false},
-    {"COAL_LOCO.BMP", 1, true},   {"WAGON_1.BMP", 1, true},    {"WAGON_2.BMP", 1, true},
-    {"WAGON_3.BMP", 1, true},     {"WAGON_4.BMP", 1, true},    {"WAGON_5.BMP", 1, true},
-    {"WHEEL.BMP", 24, true},      {"SMOKE_1.TGA", 1, false},   {"SMOKE_2.TGA", 1, false},
-    {"SMOKE_3.TGA", 1, false},    {"SMOKE_4.TGA", 1, false},   {"SMOKE_5.TGA", 1, false},
+    {"FINAL_BACK.JPG", 1, false}, {"CREDZ.JPG", 1, false},   {"FINAL_LAYER.TGA", 9, false}, {"COAL_LOCO.BMP", 1, true},
+    {"WAGON_1.BMP", 1, true},     {"WAGON_2.BMP", 1, true},  {"WAGON_3.BMP", 1, true},      {"WAGON_4.BMP", 1, true},
+    {"WAGON_5.BMP", 1, true},     {"WHEEL.BMP", 24, true},   {"SMOKE_1.TGA", 1, false},     {"SMOKE_2.TGA", 1, false},
+    {"SMOKE_3.TGA", 1, false},    {"SMOKE_4.TGA", 1, false}, {"SMOKE_5.TGA", 1, false},
 };
 
 // range(0): 0 full chains (what the scene does), 1 a single level (decoding and conversion),

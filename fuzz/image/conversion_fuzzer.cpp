@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < source.size() && size > 0; ++i) source[i] = data[i % size];
   std::vector<uint8_t> destination(size_t{dstPitch} * d3dx::formatRows(dst, dh));
   PALETTEENTRY palette[256];
-  for (int i = 0; i < 256; ++i) palette[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i * 3), 7, static_cast<BYTE>(255 - i)};
+  for (int i = 0; i < 256; ++i)
+    palette[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i * 3), 7, static_cast<BYTE>(255 - i)};
   const d3dx::PixelRegion to{dst.format, destination.data(), dstPitch, dw, dh, palette};
   const d3dx::PixelRegion from{src.format, source.data(), srcPitch, sw, sh, sourcePalette ? palette : nullptr};
   d3dx::convertPixels(to, from, filter, key);

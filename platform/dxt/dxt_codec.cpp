@@ -72,8 +72,8 @@ void decodeBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16]) {
   const uint16_t c1 = static_cast<uint16_t>(colourBlock[2] | (colourBlock[3] << 8));
   uint32_t palette[4];
   colourPalette(c0, c1, format == D3DFMT_DXT1 && c0 <= c1, palette);
-  const uint32_t indices = static_cast<uint32_t>(colourBlock[4]) | (colourBlock[5] << 8) |
-                           (colourBlock[6] << 16) | (static_cast<uint32_t>(colourBlock[7]) << 24);
+  const uint32_t indices = static_cast<uint32_t>(colourBlock[4]) | (colourBlock[5] << 8) | (colourBlock[6] << 16) |
+                           (static_cast<uint32_t>(colourBlock[7]) << 24);
   uint8_t alphas[8] = {};
   uint64_t alphaBits = 0;
   if (format == D3DFMT_DXT4 || format == D3DFMT_DXT5) {
@@ -83,8 +83,8 @@ void decodeBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16]) {
   for (uint32_t t = 0; t < 16; ++t) {
     uint32_t argb = palette[(indices >> (2 * t)) & 3];
     if (format != D3DFMT_DXT1) {
-      const uint32_t alpha = explicitAlpha(format) ? ((block[t / 2] >> (4 * (t & 1))) & 0xF) * 17
-                                                   : alphas[(alphaBits >> (3 * t)) & 7];
+      const uint32_t alpha =
+          explicitAlpha(format) ? ((block[t / 2] >> (4 * (t & 1))) & 0xF) * 17 : alphas[(alphaBits >> (3 * t)) & 7];
       argb = (argb & 0x00FFFFFFu) | (alpha << 24);
       if (premultiplied(format)) {
         uint32_t out = argb & 0xFF000000u;
@@ -204,7 +204,8 @@ uint32_t blockBytes(D3DFORMAT format) {
 }
 
 size_t levelBytes(D3DFORMAT format, uint32_t width, uint32_t height) {
-  const size_t blocksWide = std::max<uint32_t>(1, (width + 3) / 4), blocksHigh = std::max<uint32_t>(1, (height + 3) / 4);
+  const size_t blocksWide = std::max<uint32_t>(1, (width + 3) / 4),
+               blocksHigh = std::max<uint32_t>(1, (height + 3) / 4);
   return blocksWide * blocksHigh * blockBytes(format);
 }
 

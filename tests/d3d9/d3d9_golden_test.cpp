@@ -33,9 +33,12 @@ int screenDepth() {
 
 D3DFORMAT displayFormat() {
   switch (screenDepth()) {
-    case 15: return D3DFMT_X1R5G5B5;
-    case 16: return D3DFMT_R5G6B5;
-    default: return D3DFMT_X8R8G8B8;
+    case 15:
+      return D3DFMT_X1R5G5B5;
+    case 16:
+      return D3DFMT_R5G6B5;
+    default:
+      return D3DFMT_X8R8G8B8;
   }
 }
 
@@ -51,8 +54,8 @@ int channelStep(int bits) { return bits >= 8 ? 0 : (255 + (1 << bits) - 2) / ((1
   if (std::abs(a.r - expected.r) <= redBlue && std::abs(a.g - expected.g) <= green &&
       std::abs(a.b - expected.b) <= redBlue)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << a.r << ", " << a.g << ", " << a.b << ") expected ("
-                                       << expected.r << ", " << expected.g << ", " << expected.b << ")";
+  return ::testing::AssertionFailure() << "pixel (" << a.r << ", " << a.g << ", " << a.b << ") expected (" << expected.r
+                                       << ", " << expected.g << ", " << expected.b << ")";
 }
 
 struct ColouredVertex {
@@ -253,8 +256,8 @@ TEST_F(HalDevice, SourceAlphaBlending) {
   colouredQuad(-1, -1, 1, 1, 0.5f, D3DCOLOR_ARGB(128, 255, 0, 0));
   device->EndScene();
   const float a = 128.0f / 255.0f;
-  EXPECT_TRUE(near(at(frame(), 20, 20), {static_cast<int>(std::lround(255 * a)), 0,
-                                          static_cast<int>(std::lround(255 * (1 - a)))}));
+  EXPECT_TRUE(near(at(frame(), 20, 20),
+                   {static_cast<int>(std::lround(255 * a)), 0, static_cast<int>(std::lround(255 * (1 - a)))}));
 }
 
 TEST_F(HalDevice, TextureFactorAlphaFadesATexture) {
@@ -273,9 +276,9 @@ TEST_F(HalDevice, TextureFactorAlphaFadesATexture) {
     texturedQuad(-1, -1, 1, 1, 0.5f);
     device->EndScene();
     const float a = factor / 255.0f;
-    EXPECT_TRUE(near(at(frame(), 32, 32), {static_cast<int>(std::lround(192 * a)),
-                                            static_cast<int>(std::lround(96 * a)),
-                                            static_cast<int>(std::lround(240 * a))}))
+    EXPECT_TRUE(
+        near(at(frame(), 32, 32), {static_cast<int>(std::lround(192 * a)), static_cast<int>(std::lround(96 * a)),
+                                   static_cast<int>(std::lround(240 * a))}))
         << "factor " << factor;
   }
   device->SetTexture(0, nullptr);
@@ -335,8 +338,10 @@ TEST_F(HalDevice, CounterClockwiseTrianglesAreCulledByDefault) {
     device->EndScene();
     const auto pixels = frame();
     EXPECT_TRUE(near(at(pixels, 36, 8), {0, 255, 0}, 0));
-    if (cull == D3DCULL_CCW) EXPECT_TRUE(near(at(pixels, 8, 8), {0, 0, 0}, 0));
-    else EXPECT_TRUE(near(at(pixels, 8, 8), {255, 0, 0}, 0));
+    if (cull == D3DCULL_CCW)
+      EXPECT_TRUE(near(at(pixels, 8, 8), {0, 0, 0}, 0));
+    else
+      EXPECT_TRUE(near(at(pixels, 8, 8), {255, 0, 0}, 0));
   }
 }
 
@@ -406,7 +411,7 @@ TEST_F(HalDevice, PerspectiveDepthRunsFromTheNearToTheFarPlane) {
   auto quadAt = [&](float z, D3DCOLOR colour) { colouredQuad(-2 * z, -2 * z, 2 * z, 2 * z, z, colour); };
   clear(D3DCOLOR_XRGB(1, 2, 3));
   ASSERT_EQ(device->BeginScene(), D3D_OK);
-  quadAt(0.75f, 0xFFFF0000u);   // in front of the near plane: clipped
+  quadAt(0.75f, 0xFFFF0000u);     // in front of the near plane: clipped
   quadAt(25000.0f, 0xFF0000FFu);  // beyond the far plane: clipped
   device->EndScene();
   EXPECT_TRUE(near(at(frame(), 32, 32), {1, 2, 3}, 0));
@@ -414,8 +419,8 @@ TEST_F(HalDevice, PerspectiveDepthRunsFromTheNearToTheFarPlane) {
   clear(0);
   ASSERT_EQ(device->BeginScene(), D3D_OK);
   quadAt(100.0f, 0xFFFFFF00u);
-  quadAt(1.5f, 0xFF00FF00u);    // nearer: drawn over the first
-  quadAt(50.0f, 0xFFFF00FFu);   // between them, drawn last: hidden
+  quadAt(1.5f, 0xFF00FF00u);      // nearer: drawn over the first
+  quadAt(50.0f, 0xFFFF00FFu);     // between them, drawn last: hidden
   quadAt(19000.0f, 0xFF0000FFu);  // far but inside the frustum: hidden as well
   device->EndScene();
   EXPECT_TRUE(near(at(frame(), 32, 32), {0, 255, 0}, 0));
@@ -426,8 +431,8 @@ TEST_F(HalDevice, PointLightAttenuationAndRange) {
   struct LitVertex {
     float x, y, z, nx, ny, nz;
   };
-  const LitVertex quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1},
-                             {1, -1, 0.5f, 0, 0, -1}};
+  const LitVertex quad[4] = {
+      {-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
   D3DMATERIAL9 material{};
   material.Diffuse = {1, 1, 1, 1};
   device->SetMaterial(&material);
@@ -439,8 +444,8 @@ TEST_F(HalDevice, PointLightAttenuationAndRange) {
   };
   const float depth = 2.0f;  // light 2 units in front of the quad's plane, on its axis
   const float distance = std::sqrt(2.0f + depth * depth);
-  for (const Case& c : {Case{0.0f, 0.5f, 0.0f, 100.0f}, Case{1.0f, 0.0f, 0.25f, 100.0f},
-                        Case{1.0f, 0.0f, 0.0f, distance - 0.05f}}) {
+  for (const Case& c :
+       {Case{0.0f, 0.5f, 0.0f, 100.0f}, Case{1.0f, 0.0f, 0.25f, 100.0f}, Case{1.0f, 0.0f, 0.0f, distance - 0.05f}}) {
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_POINT;
     light.Diffuse = {1, 1, 1, 1};
@@ -457,9 +462,10 @@ TEST_F(HalDevice, PointLightAttenuationAndRange) {
     device->EndScene();
     const float nDotL = depth / distance;
     const float attenuation = 1.0f / (c.a0 + c.a1 * distance + c.a2 * distance * distance);
-    const int expected = distance > c.range ? 0 : static_cast<int>(std::lround(255 * std::min(1.0f, nDotL * attenuation)));
-    EXPECT_TRUE(near(at(frame(), 32, 32), {expected, expected, expected})) << "attenuation " << c.a0 << " "
-                                                                           << c.a1 << " " << c.a2;
+    const int expected =
+        distance > c.range ? 0 : static_cast<int>(std::lround(255 * std::min(1.0f, nDotL * attenuation)));
+    EXPECT_TRUE(near(at(frame(), 32, 32), {expected, expected, expected}))
+        << "attenuation " << c.a0 << " " << c.a1 << " " << c.a2;
   }
 }
 
@@ -508,15 +514,17 @@ TEST_F(HalDevice, VertexBlendingWithTwoMatricesAndWeights) {
   D3DMATRIX world0{}, world1{};
   world0._11 = world0._22 = world0._33 = world0._44 = 1.0f;
   world1 = world0;
-  world0._41 = 0.8f;   // translations along x
+  world0._41 = 0.8f;  // translations along x
   world1._41 = -0.3f;
   device->SetTransform(D3DTS_WORLDMATRIX(0), &world0);
   device->SetTransform(D3DTS_WORLDMATRIX(1), &world1);
   ASSERT_EQ(device->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS), D3D_OK);
   ASSERT_EQ(device->SetFVF(D3DFVF_XYZB1 | D3DFVF_DIFFUSE), D3D_OK);
   const float w = 0.25f, half = 0.11f;
-  const BlendVertex quad[4] = {{-half, 0.5f, 0.5f, w, 0xFFFFFFFFu}, {half, 0.5f, 0.5f, w, 0xFFFFFFFFu},
-                               {-half, -0.5f, 0.5f, w, 0xFFFFFFFFu}, {half, -0.5f, 0.5f, w, 0xFFFFFFFFu}};
+  const BlendVertex quad[4] = {{-half, 0.5f, 0.5f, w, 0xFFFFFFFFu},
+                               {half, 0.5f, 0.5f, w, 0xFFFFFFFFu},
+                               {-half, -0.5f, 0.5f, w, 0xFFFFFFFFu},
+                               {half, -0.5f, 0.5f, w, 0xFFFFFFFFu}};
   clear(0);
   ASSERT_EQ(device->BeginScene(), D3D_OK);
   ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(BlendVertex)), D3D_OK);
@@ -533,7 +541,8 @@ TEST_F(HalDevice, VertexBlendingWithTwoMatricesAndWeights) {
 
 TEST_F(HalDevice, SixteenBitTextureFilledThroughGdiAppearsInTheNextFrame) {
   IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, &texture, nullptr), D3D_OK);
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, &texture, nullptr),
+            D3D_OK);
   device->SetTexture(0, texture);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   IDirect3DSurface9* surface = nullptr;
@@ -561,14 +570,14 @@ TEST_F(HalDevice, SixteenBitTextureFilledThroughGdiAppearsInTheNextFrame) {
 TEST_F(HalDevice, DrawsFromBuffersHonourBaseVertexStartIndexAndStreamOffset) {
   // Vertices 0..3: a red quad on the left; 4..7: a green quad on the right; after a 16-byte
   // lead-in that the stream offset skips.
-  const ColouredVertex quads[8] = {
-      {-1, 1, 0.5f, 0xFFFF0000u}, {0, 1, 0.5f, 0xFFFF0000u}, {-1, -1, 0.5f, 0xFFFF0000u}, {0, -1, 0.5f, 0xFFFF0000u},
-      {0, 1, 0.5f, 0xFF00FF00u},  {1, 1, 0.5f, 0xFF00FF00u}, {0, -1, 0.5f, 0xFF00FF00u},  {1, -1, 0.5f, 0xFF00FF00u}};
+  const ColouredVertex quads[8] = {{-1, 1, 0.5f, 0xFFFF0000u}, {0, 1, 0.5f, 0xFFFF0000u}, {-1, -1, 0.5f, 0xFFFF0000u},
+                                   {0, -1, 0.5f, 0xFFFF0000u}, {0, 1, 0.5f, 0xFF00FF00u}, {1, 1, 0.5f, 0xFF00FF00u},
+                                   {0, -1, 0.5f, 0xFF00FF00u}, {1, -1, 0.5f, 0xFF00FF00u}};
   IDirect3DVertexBuffer9* vb = nullptr;
   IDirect3DIndexBuffer9* ib = nullptr;
-  ASSERT_EQ(device->CreateVertexBuffer(16 + sizeof quads, D3DUSAGE_WRITEONLY, kColouredFvf, D3DPOOL_MANAGED, &vb,
-                                       nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateVertexBuffer(16 + sizeof quads, D3DUSAGE_WRITEONLY, kColouredFvf, D3DPOOL_MANAGED, &vb, nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateIndexBuffer(12 * sizeof(uint16_t), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
   void* data = nullptr;
   ASSERT_EQ(vb->Lock(16, 0, &data, 0), D3D_OK);
@@ -630,7 +639,8 @@ TEST_F(HalDevice, EveryTextureFormatSamplesAsItsChannelsSay) {
     });
     ASSERT_NE(texture, nullptr);
     device->SetTexture(0, texture);
-    for (DWORD argument : {static_cast<DWORD>(D3DTA_TEXTURE), static_cast<DWORD>(D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE)}) {
+    for (DWORD argument :
+         {static_cast<DWORD>(D3DTA_TEXTURE), static_cast<DWORD>(D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE)}) {
       device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
       device->SetTextureStageState(0, D3DTSS_COLORARG1, argument);
       clear(0);

@@ -27,7 +27,8 @@ inline HRESULT createNullRefDevice(UINT width, UINT height, IDirect3D9*& d3d, ID
   d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (d3d == nullptr) return E_FAIL;
   D3DPRESENT_PARAMETERS pp = windowedParameters(width, height);
-  const HRESULT hr = d3d->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+  const HRESULT hr =
+      d3d->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
   if (FAILED(hr)) {
     d3d->Release();
     d3d = nullptr;

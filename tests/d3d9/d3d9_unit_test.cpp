@@ -106,11 +106,20 @@ TEST_F(NullDevice, QueryInterfaceListsWhatEachObjectIs) {
 TEST_F(NullDevice, DefaultStatesAreTheDocumentedOnes) {
   DWORD value = 0;
   const std::pair<D3DRENDERSTATETYPE, DWORD> renderStates[] = {
-      {D3DRS_ZENABLE, D3DZB_TRUE},           {D3DRS_CULLMODE, D3DCULL_CCW},      {D3DRS_LIGHTING, TRUE},
-      {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},       {D3DRS_SRCBLEND, D3DBLEND_ONE},     {D3DRS_DESTBLEND, D3DBLEND_ZERO},
-      {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},      {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu}, {D3DRS_COLORVERTEX, TRUE},
-      {D3DRS_POINTSIZE_MAX, 0x42800000u},    {D3DRS_POINTSCALE_A, 0x3F800000u},  {D3DRS_AMBIENT, 0},
-      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_COLORWRITEENABLE, 0xF},
+      {D3DRS_ZENABLE, D3DZB_TRUE},
+      {D3DRS_CULLMODE, D3DCULL_CCW},
+      {D3DRS_LIGHTING, TRUE},
+      {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+      {D3DRS_SRCBLEND, D3DBLEND_ONE},
+      {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+      {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},
+      {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu},
+      {D3DRS_COLORVERTEX, TRUE},
+      {D3DRS_POINTSIZE_MAX, 0x42800000u},
+      {D3DRS_POINTSCALE_A, 0x3F800000u},
+      {D3DRS_AMBIENT, 0},
+      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+      {D3DRS_COLORWRITEENABLE, 0xF},
   };
   for (const auto& [state, expected] : renderStates) {
     ASSERT_EQ(device->GetRenderState(state, &value), D3D_OK);
@@ -209,10 +218,10 @@ TEST_F(NullDevice, CreateTextureRejectsWhatItCannotMake) {
 }
 
 TEST_F(NullDevice, CheckDeviceFormatMatchesWhatCreateTextureAccepts) {
-  const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
-                               D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_A8,     D3DFMT_L8,       D3DFMT_A8L8,
-                               D3DFMT_DXT1,     D3DFMT_DXT3,     D3DFMT_DXT5,   D3DFMT_R8G8B8,   D3DFMT_P8,
-                               D3DFMT_DXT2,     D3DFMT_A16B16G16R16F, D3DFMT_V8U8, D3DFMT_R3G3B2, D3DFMT_A8P8};
+  const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8,      D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+                               D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4,      D3DFMT_A8,     D3DFMT_L8,       D3DFMT_A8L8,
+                               D3DFMT_DXT1,     D3DFMT_DXT3,          D3DFMT_DXT5,   D3DFMT_R8G8B8,   D3DFMT_P8,
+                               D3DFMT_DXT2,     D3DFMT_A16B16G16R16F, D3DFMT_V8U8,   D3DFMT_R3G3B2,   D3DFMT_A8P8};
   for (D3DFORMAT format : formats) {
     const HRESULT check = d3d->CheckDeviceFormat(0, D3DDEVTYPE_NULLREF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, format);
     EXPECT_TRUE(check == D3D_OK || check == D3DERR_NOTAVAILABLE);
@@ -221,18 +230,18 @@ TEST_F(NullDevice, CheckDeviceFormatMatchesWhatCreateTextureAccepts) {
     EXPECT_EQ(check == D3D_OK, create == D3D_OK) << "format " << format;
     if (t) t->Release();
   }
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DYNAMIC, D3DRTYPE_TEXTURE,
-                                   D3DFMT_R5G6B5),
-            D3D_OK);
+  EXPECT_EQ(
+      d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DYNAMIC, D3DRTYPE_TEXTURE, D3DFMT_R5G6B5),
+      D3D_OK);
   EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE,
                                    D3DFMT_A8R8G8B8),
             D3DERR_NOTAVAILABLE);
   EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE,
                                    D3DFMT_A8R8G8B8),
             D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                   D3DFMT_D16),
-            D3D_OK);
+  EXPECT_EQ(
+      d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16),
+      D3D_OK);
   EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
             D3DERR_NOTAVAILABLE);
   EXPECT_EQ(d3d->CheckDeviceFormat(1, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
@@ -475,7 +484,8 @@ TEST_F(NullDevice, CapsTellTheTruthAndCanBeLowered) {
   EXPECT_EQ(caps.TextureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY), 0u);
   EXPECT_NE(caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP, 0u);
   IDirect3DTexture9* widest = nullptr;
-  EXPECT_EQ(device->CreateTexture(caps.MaxTextureWidth, 1, 1, 0, D3DFMT_L8, D3DPOOL_SYSTEMMEM, &widest, nullptr), D3D_OK);
+  EXPECT_EQ(device->CreateTexture(caps.MaxTextureWidth, 1, 1, 0, D3DFMT_L8, D3DPOOL_SYSTEMMEM, &widest, nullptr),
+            D3D_OK);
   if (widest) widest->Release();
   EXPECT_EQ(device->CreateTexture(caps.MaxTextureWidth + 1, 1, 1, 0, D3DFMT_L8, D3DPOOL_SYSTEMMEM, &widest, nullptr),
             D3DERR_INVALIDCALL);

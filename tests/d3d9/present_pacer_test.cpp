@@ -45,7 +45,9 @@ class SimulatedDisplay {
   Clock::time_point m_now = Clock::time_point(10s);
 };
 
-double periods(Clock::duration d) { return std::chrono::duration<double>(d) / std::chrono::duration<double>(SimulatedDisplay::kPeriod); }
+double periods(Clock::duration d) {
+  return std::chrono::duration<double>(d) / std::chrono::duration<double>(SimulatedDisplay::kPeriod);
+}
 
 TEST(PresentPacer, SwapsThatWaitAreTrustedAndNotSlept) {
   SimulatedDisplay display;

@@ -20,8 +20,14 @@ std::vector<uint32_t> decode(D3DFORMAT format, const std::vector<uint8_t>& block
 // A colour block: end points red (0xF800) and blue (0x001F) in the given order, texel i
 // using index i % 4.
 std::array<uint8_t, 8> colourBlock(uint16_t c0, uint16_t c1) {
-  return {static_cast<uint8_t>(c0), static_cast<uint8_t>(c0 >> 8), static_cast<uint8_t>(c1),
-          static_cast<uint8_t>(c1 >> 8), 0xE4, 0xE4, 0xE4, 0xE4};  // 0b11100100: indices 0,1,2,3 per row
+  return {static_cast<uint8_t>(c0),
+          static_cast<uint8_t>(c0 >> 8),
+          static_cast<uint8_t>(c1),
+          static_cast<uint8_t>(c1 >> 8),
+          0xE4,
+          0xE4,
+          0xE4,
+          0xE4};  // 0b11100100: indices 0,1,2,3 per row
 }
 
 TEST(DecodeDxt, Dxt1FourColourBlockInterpolatesThirds) {

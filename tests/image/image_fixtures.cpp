@@ -30,7 +30,9 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(m_path, ignored);
 }
 
-bool imageMagick(const std::string& arguments) { return std::system(("convert " + arguments + " 2>/dev/null").c_str()) == 0; }
+bool imageMagick(const std::string& arguments) {
+  return std::system(("convert " + arguments + " 2>/dev/null").c_str()) == 0;
+}
 
 namespace {
 

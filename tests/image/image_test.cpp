@@ -38,9 +38,9 @@ TEST(ProgramPictures, DecodeToTheirFormatsAndSizes) {
     D3DXIMAGE_FILEFORMAT fileFormat;
   };
   const Expected pictures[] = {
-      {"FINAL_BACK.JPG", D3DFMT_X8R8G8B8, 512, D3DXIFF_JPG}, {"CREDZ.JPG", D3DFMT_X8R8G8B8, 512, D3DXIFF_JPG},
+      {"FINAL_BACK.JPG", D3DFMT_X8R8G8B8, 512, D3DXIFF_JPG},  {"CREDZ.JPG", D3DFMT_X8R8G8B8, 512, D3DXIFF_JPG},
       {"FINAL_LAYER.TGA", D3DFMT_A8R8G8B8, 512, D3DXIFF_TGA}, {"SMOKE_3.TGA", D3DFMT_A8R8G8B8, 64, D3DXIFF_TGA},
-      {"COAL_LOCO.BMP", D3DFMT_R8G8B8, 256, D3DXIFF_BMP},    {"WAGON_4.BMP", D3DFMT_R8G8B8, 256, D3DXIFF_BMP},
+      {"COAL_LOCO.BMP", D3DFMT_R8G8B8, 256, D3DXIFF_BMP},     {"WAGON_4.BMP", D3DFMT_R8G8B8, 256, D3DXIFF_BMP},
       {"WHEEL.BMP", D3DFMT_R8G8B8, 64, D3DXIFF_BMP},
   };
   for (const Expected& e : pictures) {
@@ -326,9 +326,24 @@ TEST(EdgeCases, BmpRules) {
 }
 
 std::vector<uint8_t> tgaHeader(uint32_t type, uint32_t bits, uint32_t width, uint32_t height, uint32_t descriptor) {
-  return {0, 0, static_cast<uint8_t>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
-          static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
-          static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(bits), static_cast<uint8_t>(descriptor)};
+  return {0,
+          0,
+          static_cast<uint8_t>(type),
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          static_cast<uint8_t>(width),
+          static_cast<uint8_t>(width >> 8),
+          static_cast<uint8_t>(height),
+          static_cast<uint8_t>(height >> 8),
+          static_cast<uint8_t>(bits),
+          static_cast<uint8_t>(descriptor)};
 }
 
 TEST(EdgeCases, TgaRules) {
@@ -336,7 +351,7 @@ TEST(EdgeCases, TgaRules) {
   auto file = tgaHeader(2, 16, 2, 1, 0x20);
   file.insert(file.end(), {0x1F, 0x7C, 0xE0, 0x03});
   ASSERT_EQ(decode(file, image), S_OK);
-  EXPECT_EQ(image.format, D3DFMT_X1R5G5B5);  // no alpha bit set anywhere
+  EXPECT_EQ(image.format, D3DFMT_X1R5G5B5);   // no alpha bit set anywhere
   EXPECT_EQ(image.pixels, file.data() + 18);  // top-down and raw: used in place
   file[19] |= 0x80;
   ASSERT_EQ(decode(file, image), S_OK);

@@ -166,7 +166,8 @@ TEST(Vec3Normalize, MatchesReferenceOnRandomVectors) {
     const D3DXVECTOR3 v(value(rng), value(rng), value(rng));
     D3DXVECTOR3 out;
     D3DXVec3Normalize(&out, &v);
-    const Reference lengthSquared = static_cast<float>(Reference(v.x) * v.x + Reference(v.y) * v.y + Reference(v.z) * v.z);
+    const Reference lengthSquared =
+        static_cast<float>(Reference(v.x) * v.x + Reference(v.y) * v.y + Reference(v.z) * v.z);
     const Reference scale = 1 / std::sqrt(lengthSquared);
     expectNear(out.x, v.x * scale);
     expectNear(out.y, v.y * scale);
@@ -193,8 +194,8 @@ TEST(MatrixLookAtLH, ProgramCameraMapsEyeToOriginAndTargetAhead) {
   EXPECT_NEAR(p.y, 0.0f, 1e-3f);
   EXPECT_NEAR(p.z, 0.0f, 1e-3f);
   D3DXVec3TransformCoord(&p, &at, &view);
-  const Reference distance = std::sqrt(Reference(118.278) * 118.278 + Reference(38.517) * 38.517 +
-                                       Reference(537.955) * 537.955);
+  const Reference distance =
+      std::sqrt(Reference(118.278) * 118.278 + Reference(38.517) * 38.517 + Reference(537.955) * 537.955);
   EXPECT_NEAR(p.x, 0.0f, 1e-3f);
   EXPECT_NEAR(p.y, 0.0f, 1e-3f);
   EXPECT_NEAR(p.z, double(distance), 1e-2);

@@ -92,8 +92,8 @@ Grid grid() {
 TEST_F(MeshDrawing, DrawSubsetDrawsExactlyTheTrianglesOfOneAttribute) {
   const Grid g = grid();
   // Unsorted ids, so subsets 1 and 2 each have two ranges; the bottom-right quad is split.
-  auto mesh = makeMesh(device, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DXMESH_MANAGED, g.vertices, g.indices,
-                       {1, 1, 0, 0, 0, 0, 2, 1});
+  auto mesh =
+      makeMesh(device, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DXMESH_MANAGED, g.vertices, g.indices, {1, 1, 0, 0, 0, 0, 2, 1});
   ASSERT_TRUE(mesh);
   const struct {
     float x, y;
@@ -125,14 +125,14 @@ TEST_F(MeshDrawing, BlendedMeshFollowsItsTwoBones) {
   // the upper material 1, so the conversion makes two combinations.
   std::vector<float> vertices;
   for (int row = 0; row <= 4; ++row)
-    for (float x : {-0.1f, 0.1f})
-      vertices.insert(vertices.end(), {x, 0.8f - 0.4f * row, 0.5f, kWhite});
+    for (float x : {-0.1f, 0.1f}) vertices.insert(vertices.end(), {x, 0.8f - 0.4f * row, 0.5f, kWhite});
   std::vector<DWORD> indices;
   for (DWORD row = 0; row < 4; ++row) {
     const DWORD tl = row * 2;
     indices.insert(indices.end(), {tl, tl + 1, tl + 2, tl + 2, tl + 1, tl + 3});
   }
-  auto mesh = makeMesh(device, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DXMESH_MANAGED, vertices, indices, {1, 1, 1, 1, 0, 0, 0, 0});
+  auto mesh =
+      makeMesh(device, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DXMESH_MANAGED, vertices, indices, {1, 1, 1, 1, 0, 0, 0, 0});
   ASSERT_TRUE(mesh);
   Ptr<ID3DXSkinInfo> skin;
   ASSERT_EQ(D3DXCreateSkinInfoFVF(10, D3DFVF_XYZ | D3DFVF_DIFFUSE, 2, skin.receive()), S_OK);
@@ -152,10 +152,10 @@ TEST_F(MeshDrawing, BlendedMeshFollowsItsTwoBones) {
   Ptr<ID3DXMesh> blended;
   Ptr<ID3DXBuffer> combinations;
   DWORD maxInfluences = 0, count = 0;
-  ASSERT_EQ(skin->ConvertToBlendedMesh(mesh.get(), D3DXMESH_MANAGED | D3DXMESHOPT_VERTEXCACHE, nullptr, nullptr,
-                                       nullptr, nullptr, &maxInfluences, &count, combinations.receive(),
-                                       blended.receive()),
-            S_OK);
+  ASSERT_EQ(
+      skin->ConvertToBlendedMesh(mesh.get(), D3DXMESH_MANAGED | D3DXMESHOPT_VERTEXCACHE, nullptr, nullptr, nullptr,
+                                 nullptr, &maxInfluences, &count, combinations.receive(), blended.receive()),
+      S_OK);
   ASSERT_EQ(maxInfluences, 2u);
   ASSERT_EQ(count, 2u);
   const auto* table = static_cast<const D3DXBONECOMBINATION*>(combinations->GetBufferPointer());

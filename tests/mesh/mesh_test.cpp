@@ -102,7 +102,7 @@ TEST(D3DXGetFVFVertexSize, CountsEveryElement) {
   EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE1(0)), 16u);
   EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZW | D3DFVF_NORMAL), 28u);
   EXPECT_EQ(D3DXGetFVFVertexSize(0), 0u);
-  EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | 0x900), 0u);                    // nine coordinate sets
+  EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | 0x900), 0u);                   // nine coordinate sets
   EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_LASTBETA_UBYTE4), 0u);  // no weights to be last of
 }
 
@@ -186,8 +186,8 @@ TEST_F(MeshTest, DrawSubset_SetsTheMeshStreamsAndLetsTheDeviceCheckIndices) {
 
 TEST_F(MeshTest, CloneMeshFVF_KeepsSharedElementsAndZeroesNewOnes) {
   // x y z, normal, u v
-  const std::vector<float> vertices = {1, 2, 3, 0, 0, -1, 0.25f, 0.5f,  4, 5, 6, 0, 1, 0, 0.75f, 1,
-                                       7, 8, 9, 1, 0, 0, 0.125f, 0.375f};
+  const std::vector<float> vertices = {1, 2, 3,     0, 0, -1, 0.25f, 0.5f, 4, 5, 6,      0,
+                                       1, 0, 0.75f, 1, 7, 8,  9,     1,    0, 0, 0.125f, 0.375f};
   auto mesh = makeMesh(device, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, D3DXMESH_MANAGED, vertices, {0, 1, 2}, {3});
   Ptr<ID3DXMesh> clone;
   const DWORD cloneFvf = D3DFVF_XYZB1 | D3DFVF_DIFFUSE | D3DFVF_TEX2;
@@ -306,8 +306,8 @@ void expectNormal(const PositionNormal& v, float x, float y, float z) {
 
 TEST_F(MeshTest, ComputeNormals_WeightsFacesByArea) {
   // Vertex 0 is shared by a triangle of area 2 facing -z and one of area 0.5 facing -x.
-  const std::vector<float> vertices = {0, 0, 0, 9, 9, 9, 0, 2, 0, 9, 9, 9, 2, 0, 0, 9, 9, 9,
-                                       0, 0, 1, 9, 9, 9, 0, 1, 0, 9, 9, 9};
+  const std::vector<float> vertices = {0, 0, 0, 9, 9, 9, 0, 2, 0, 9, 9, 9, 2, 0, 0,
+                                       9, 9, 9, 0, 0, 1, 9, 9, 9, 0, 1, 0, 9, 9, 9};
   auto mesh = makeMesh(device, D3DFVF_XYZ | D3DFVF_NORMAL, D3DXMESH_MANAGED, vertices, {0, 1, 2, 0, 3, 4});
   ASSERT_EQ(D3DXComputeNormals(mesh.get(), nullptr), S_OK);
   const auto v = readVertices(mesh.get());
@@ -324,8 +324,8 @@ TEST_F(MeshTest, ComputeNormals_WeightsFacesByArea) {
 TEST_F(MeshTest, ComputeNormals_AdjacencyJoinsSplitVertices) {
   // A fold along the y axis: one triangle faces -z, the other +x, each with its own copies
   // of the fold's two vertices (3 is a copy of 1, 4 of 0).
-  const std::vector<float> vertices = {0, 0, 0,  0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0,
-                                       0, 1, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0};
+  const std::vector<float> vertices = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0,  0, 0, 0,
+                                       0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0};
   auto mesh = makeMesh(device, D3DFVF_XYZ | D3DFVF_NORMAL, D3DXMESH_MANAGED, vertices, {0, 1, 2, 3, 4, 5});
   ASSERT_EQ(D3DXComputeNormals(mesh.get(), nullptr), S_OK);
   auto v = readVertices(mesh.get());

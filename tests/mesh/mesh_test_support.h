@@ -22,9 +22,9 @@ inline Ptr<ID3DXMesh> makeMesh(IDirect3DDevice9* device, DWORD fvf, DWORD option
   Ptr<ID3DXMesh> mesh;
   const DWORD stride = D3DXGetFVFVertexSize(fvf);
   const DWORD faces = static_cast<DWORD>(indices.size() / 3);
-  EXPECT_EQ(D3DXCreateMeshFVF(faces, static_cast<DWORD>(vertices.size() * 4 / stride), options, fvf, device,
-                              mesh.receive()),
-            S_OK);
+  EXPECT_EQ(
+      D3DXCreateMeshFVF(faces, static_cast<DWORD>(vertices.size() * 4 / stride), options, fvf, device, mesh.receive()),
+      S_OK);
   if (!mesh) return mesh;
   void* data = nullptr;
   EXPECT_EQ(mesh->LockVertexBuffer(0, &data), S_OK);

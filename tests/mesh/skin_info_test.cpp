@@ -171,7 +171,8 @@ struct Blended {
   }
 };
 
-Blended convert(ID3DXSkinInfo* skin, ID3DXMesh* mesh, const DWORD* adjacencyIn = nullptr, DWORD* adjacencyOut = nullptr) {
+Blended convert(ID3DXSkinInfo* skin, ID3DXMesh* mesh, const DWORD* adjacencyIn = nullptr,
+                DWORD* adjacencyOut = nullptr) {
   Blended b;
   b.faceRemap.resize(mesh->GetNumFaces());
   EXPECT_EQ(skin->ConvertToBlendedMesh(mesh, D3DXMESH_MANAGED | D3DXMESHOPT_VERTEXCACHE, adjacencyIn, adjacencyOut,

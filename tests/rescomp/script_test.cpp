@@ -169,9 +169,8 @@ TEST_F(ScriptParse, DefaultLanguageIsEnglishUnitedStates) {
 
 TEST_F(ScriptParse, IconBecomesGroupDirectoryAndNumberedImages) {
   const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(20, 'p');
-  files.files["/src/app.ico"] = iconFile({{16, 0, 0, bitmapImage(1, 8, 10)},
-                                         {32, 0, 0, bitmapImage(1, 32, 30)},
-                                         {48, 1, 24, png}});
+  files.files["/src/app.ico"] =
+      iconFile({{16, 0, 0, bitmapImage(1, 8, 10)}, {32, 0, 0, bitmapImage(1, 32, 30)}, {48, 1, 24, png}});
   files.files["/src/small.ico"] = iconFile({{16, 0, 0, bitmapImage(1, 4, 3)}});
   const auto contents = parse("126 ICON \"app.ico\"\nSMALL ICON \"small.ico\"\n");
   const auto& r = contents.resources;
@@ -277,7 +276,8 @@ TEST_F(ScriptParse, ErrorsNameFileAndLine) {
        "/src/other.rc:7: error: duplicate resource: type 10, name \"A\" (first defined at /src/main.rc:1)"},
       {"# 12 /src/x.rc\n", "/src/main.rc:1: error: malformed line marker"},
       {"# 12 \"/src/x.rc\n", "/src/main.rc:1: error: malformed line marker"},
-      {"D DIALOG \"a.bin\"\n", "/src/main.rc:1: error: resource type DIALOG is not supported by this resource compiler"},
+      {"D DIALOG \"a.bin\"\n",
+       "/src/main.rc:1: error: resource type DIALOG is not supported by this resource compiler"},
       {"STRINGTABLE\nBEGIN\nEND\n", "/src/main.rc:1: error: STRINGTABLE is not supported by this resource compiler"},
       {"A RCDATA\nBEGIN 1, 2 END\n",
        "/src/main.rc:2: error: inline resource data is not supported; put the bytes in a file and name it"},
@@ -288,14 +288,16 @@ TEST_F(ScriptParse, ErrorsNameFileAndLine) {
       {"99999999999999999999 RCDATA \"a.bin\"\n", "/src/main.rc:1: error: invalid number '99999999999999999999'"},
       {"LANGUAGE LANG_X, 1\n", "/src/main.rc:1: error: 'LANG_X' is not a number"},
       {"LANGUAGE 9 1\n", "/src/main.rc:1: error: LANGUAGE needs two numbers: LANGUAGE primary, sublanguage"},
-      {"LANGUAGE 0x400, 1\n", "/src/main.rc:1: error: LANGUAGE values out of range (primary 0 to 1023, sublanguage 0 to 63)"},
+      {"LANGUAGE 0x400, 1\n",
+       "/src/main.rc:1: error: LANGUAGE values out of range (primary 0 to 1023, sublanguage 0 to 63)"},
       {"LANGUAGE 9,\n", "/src/main.rc:1: error: unexpected end of script: expected a number after LANGUAGE"},
       {"I ICON \"a.bin\"\n", "/src/main.rc:1: error: '/src/a.bin' is too short for an icon file"},
       {"I ICON \"cursor.cur\"\n", "/src/main.rc:1: error: '/src/cursor.cur' is a cursor file, not an icon file"},
       {"A \"\" \"a.bin\"\n", "/src/main.rc:1: error: expected a resource type after 'A'"},
       {"\"\" RCDATA \"a.bin\"\n", "/src/main.rc:1: error: empty resource name"},
       {"A RCDATA a.bin\n", "/src/main.rc:1: error: expected a file name in quotes after the type of 'A'"},
-      {"A RCDATA \"a.bin\" extra\n", "/src/main.rc:1: error: unexpected end of script: expected a resource type after 'extra'"},
+      {"A RCDATA \"a.bin\" extra\n",
+       "/src/main.rc:1: error: unexpected end of script: expected a resource type after 'extra'"},
   };
   for (const auto& c : cases) EXPECT_EQ(parseError(c.script), c.message) << c.script;
 }
@@ -337,9 +339,8 @@ TEST_F(Preprocess, HeadersConditionsAndDependencies) {
                ScriptError)
       << "a macro whose value is an expression names no resource";
   options.omit.clear();
-  const auto contents =
-      rescomp::parseScript(rescomp::preprocessScript(KQ_C_COMPILER, path("main.rc"), options.includeDirs), files,
-                           options);
+  const auto contents = rescomp::parseScript(
+      rescomp::preprocessScript(KQ_C_COMPILER, path("main.rc"), options.includeDirs), files, options);
   ASSERT_EQ(contents.resources.size(), 2u);
   EXPECT_EQ(contents.resources[0].name, numbered(101));
   EXPECT_EQ(contents.resources[0].where.line, 4);

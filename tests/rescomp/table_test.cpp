@@ -106,9 +106,9 @@ TEST(RescompTool, FaultyScriptFailsWithPlaceAndWritesNothing) {
   const std::string out = std::string(KQ_TEST_OUTPUT_DIR) + "/faulty";
   for (const char* ext : {".s", ".cpp", ".d"}) std::filesystem::remove(out + ext);
   std::string output;
-  const int code = runTool("--asm " + out + ".s --table " + out + ".cpp --depfile " + out + ".d " +
-                               KQ_TEST_DATA_DIR + "/bad_script.rc",
-                           output);
+  const int code = runTool(
+      "--asm " + out + ".s --table " + out + ".cpp --depfile " + out + ".d " + KQ_TEST_DATA_DIR + "/bad_script.rc",
+      output);
   EXPECT_EQ(code, 1);
   EXPECT_EQ(output, std::string(KQ_TEST_DATA_DIR) + "/bad_script.rc:4: error: cannot find file 'no_such_file.bin'\n");
   for (const char* ext : {".s", ".cpp", ".d"}) EXPECT_FALSE(std::filesystem::exists(out + ext)) << ext;

@@ -27,15 +27,14 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_path, ec);
 }
 
-bool makeMp3(const std::string& path, int rate, int channels, double seconds, const std::string& synth,
-             double volume) {
+bool makeMp3(const std::string& path, int rate, int channels, double seconds, const std::string& synth, double volume) {
   std::string wav = path + ".wav";
   char cmd[1024];
   std::snprintf(cmd, sizeof cmd,
                 "sox -q -n -r %d -c %d -b 16 '%s' synth %.3f %s vol %.3f && "
                 "lame --quiet -b %d '%s' '%s'",
-                rate, channels, wav.c_str(), seconds, synth.c_str(), volume, rate > 24000 ? 128 : 64,
-                wav.c_str(), path.c_str());
+                rate, channels, wav.c_str(), seconds, synth.c_str(), volume, rate > 24000 ? 128 : 64, wav.c_str(),
+                path.c_str());
   int rc = std::system(cmd);
   std::remove(wav.c_str());
   return rc == 0;

@@ -49,9 +49,8 @@ class SoundTest : public ::testing::Test {
     dir = nullptr;
   }
   void SetUp() override {
-    capture = std::make_unique<DiskCapture>(dir->file(std::string("out-") +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                                      ".raw"));
+    capture = std::make_unique<DiskCapture>(
+        dir->file(std::string("out-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw"));
     ASSERT_TRUE(FSOUND_Init(kRate, 32, FSOUND_INIT_GLOBALFOCUS));
   }
   void TearDown() override { FSOUND_Close(); }
@@ -147,12 +146,9 @@ TEST_F(SoundTest, OpenRejectsWhatItCannotPlay) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
 
   std::vector<std::string> badStreams = {
-      dir->file("missing.mp3"),
-      write("text.mp3", {text.begin(), text.end()}),
-      write("empty.mp3", {}),
-      write("cut.mp3", {mp3.begin(), mp3.begin() + 200}),  // less than one frame
-      write("noise.mp3", noise),
-      write("module.mp3", it),  // syncs as MPEG layer 1 garbage
+      dir->file("missing.mp3"),  write("text.mp3", {text.begin(), text.end()}),
+      write("empty.mp3", {}),    write("cut.mp3", {mp3.begin(), mp3.begin() + 200}),  // less than one frame
+      write("noise.mp3", noise), write("module.mp3", it),                             // syncs as MPEG layer 1 garbage
   };
   ASSERT_EQ(::mkdir(dir->file("folder.mp3").c_str(), 0755), 0);
   badStreams.push_back(dir->file("folder.mp3"));
@@ -432,13 +428,28 @@ TEST_F(SoundTest, CallsRacingTheAudioThreadsStayConsistent) {
   auto until = std::chrono::steady_clock::now() + 1500ms;
   for (int i = 0; std::chrono::steady_clock::now() < until; ++i) {
     switch (i % 7) {
-      case 0: FSOUND_SetPaused(0, TRUE); break;
-      case 1: FSOUND_SetPaused(0, FALSE); break;
-      case 2: FMUSIC_PlaySong(m); break;
-      case 3: FMUSIC_SetPaused(m, i % 2); break;
-      case 4: FMUSIC_StopSong(m); break;
-      case 5: FSOUND_Stream_Play(0, p.other[i % 2]); break;
-      default: FSOUND_Stream_Stop(p.other[i % 2]); FSOUND_Stream_Play(0, p.other[(i + 1) % 2]); break;
+      case 0:
+        FSOUND_SetPaused(0, TRUE);
+        break;
+      case 1:
+        FSOUND_SetPaused(0, FALSE);
+        break;
+      case 2:
+        FMUSIC_PlaySong(m);
+        break;
+      case 3:
+        FMUSIC_SetPaused(m, i % 2);
+        break;
+      case 4:
+        FMUSIC_StopSong(m);
+        break;
+      case 5:
+        FSOUND_Stream_Play(0, p.other[i % 2]);
+        break;
+      default:
+        FSOUND_Stream_Stop(p.other[i % 2]);
+        FSOUND_Stream_Play(0, p.other[(i + 1) % 2]);
+        break;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(300 + 97 * (i % 13)));
   }

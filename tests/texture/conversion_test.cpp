@@ -35,16 +35,16 @@ int channel(uint32_t argb, int shift) { return static_cast<int>((argb >> shift) 
 TEST(Conversion, ExactValuesOfChosenFormats) {
   std::vector<uint32_t> src = {0x00FF8040u};
   std::vector<uint16_t> r565(1);
-  ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_R5G6B5, r565, 1, 1), region(D3DFMT_X8R8G8B8, src, 1, 1),
-                                D3DX_FILTER_NONE, 0),
-            S_OK);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_R5G6B5, r565, 1, 1), region(D3DFMT_X8R8G8B8, src, 1, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
   EXPECT_EQ(r565[0], 0xFC08);  // 31, 32, 8
   // R8G8B8 bytes are blue, green, red; X8 reads as opaque.
   std::vector<uint8_t> rgb = {0x10, 0x20, 0x30};
   std::vector<uint32_t> argb(1);
-  ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, argb, 1, 1), region(D3DFMT_R8G8B8, rgb, 1, 1),
-                                D3DX_FILTER_NONE, 0),
-            S_OK);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A8R8G8B8, argb, 1, 1), region(D3DFMT_R8G8B8, rgb, 1, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
   EXPECT_EQ(argb[0], 0xFF302010u);
   // Luminance is written from weighted colour and read back into all three channels.
   std::vector<uint8_t> l8(1);
@@ -106,13 +106,13 @@ TEST(Conversion, FiltersAndEdges) {
   std::vector<uint32_t> src = {0xFF000000u, 0xFF0000FFu, 0xFF00FF00u, 0xFF00FFFFu,
                                0xFF000000u, 0xFF0000FFu, 0xFF00FF00u, 0xFF00FFFFu};
   std::vector<uint32_t> dst(2);
-  ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, dst, 2, 1), region(D3DFMT_A8R8G8B8, src, 4, 2),
-                                D3DX_FILTER_BOX, 0),
-            S_OK);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A8R8G8B8, dst, 2, 1), region(D3DFMT_A8R8G8B8, src, 4, 2), D3DX_FILTER_BOX, 0),
+      S_OK);
   EXPECT_EQ(dst, (std::vector<uint32_t>{0xFF000080u, 0xFF00FF80u}));
-  ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, dst, 2, 1), region(D3DFMT_A8R8G8B8, src, 4, 2),
-                                D3DX_FILTER_POINT, 0),
-            S_OK);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A8R8G8B8, dst, 2, 1), region(D3DFMT_A8R8G8B8, src, 4, 2), D3DX_FILTER_POINT, 0),
+      S_OK);
   EXPECT_EQ(dst, (std::vector<uint32_t>{0xFF0000FFu, 0xFF00FFFFu}));
 
   // LINEAR magnification wraps at the edges unless told to mirror.
@@ -129,9 +129,9 @@ TEST(Conversion, FiltersAndEdges) {
   // NONE does not scale: what lies outside the source is transparent black.
   std::vector<uint32_t> big(4, 0x12345678u);
   std::vector<uint32_t> one = {0xFFABCDEFu};
-  ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, big, 2, 2), region(D3DFMT_A8R8G8B8, one, 1, 1),
-                                D3DX_FILTER_NONE, 0),
-            S_OK);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A8R8G8B8, big, 2, 2), region(D3DFMT_A8R8G8B8, one, 1, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
   EXPECT_EQ(big, (std::vector<uint32_t>{0xFFABCDEFu, 0, 0, 0}));
 
   // TRIANGLE shrinking keeps a flat picture flat, and unknown filters are refused.
@@ -143,8 +143,9 @@ TEST(Conversion, FiltersAndEdges) {
   EXPECT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, small, 4, 3), region(D3DFMT_A8R8G8B8, flat, 9, 7), 6, 0),
             D3DERR_INVALIDCALL);
   std::vector<uint16_t> depth(1);
-  EXPECT_EQ(d3dx::convertPixels(region(D3DFMT_D16, depth, 1, 1), region(D3DFMT_A8R8G8B8, one, 1, 1), D3DX_FILTER_NONE, 0),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(
+      d3dx::convertPixels(region(D3DFMT_D16, depth, 1, 1), region(D3DFMT_A8R8G8B8, one, 1, 1), D3DX_FILTER_NONE, 0),
+      D3DERR_INVALIDCALL);
 }
 
 TEST(Conversion, ColourKeyPalettesAndDither) {
@@ -197,7 +198,8 @@ TEST(Conversion, BlockTargetsAndSources) {
   std::vector<uint32_t> back(6 * 5);
   ASSERT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, back, 6, 5), dxt, D3DX_FILTER_NONE, 0), S_OK);
   for (size_t i = 0; i < back.size(); ++i)
-    for (int shift : {24, 16, 8, 0}) ASSERT_LE(std::abs(channel(source[i], shift) - channel(back[i], shift)), 16) << i;  // the codec's bound
+    for (int shift : {24, 16, 8, 0})
+      ASSERT_LE(std::abs(channel(source[i], shift) - channel(back[i], shift)), 16) << i;  // the codec's bound
 }
 
 }  // namespace

@@ -59,10 +59,9 @@ TEST_F(TextureTest, SimpleFormKeepsPicturesUprightWithFullChains) {
     D3DFORMAT format;
     UINT size, levels;
   };
-  for (const Expected& e : {Expected{"final_layer.tga", D3DFMT_A8R8G8B8, 512, 10},
-                            Expected{"SMOKE_2.TGA", D3DFMT_A8R8G8B8, 64, 7},
-                            Expected{"WAGON_1.BMP", D3DFMT_X8R8G8B8, 256, 9},
-                            Expected{"credz.jpg", D3DFMT_X8R8G8B8, 512, 10}}) {
+  for (const Expected& e :
+       {Expected{"final_layer.tga", D3DFMT_A8R8G8B8, 512, 10}, Expected{"SMOKE_2.TGA", D3DFMT_A8R8G8B8, 64, 7},
+        Expected{"WAGON_1.BMP", D3DFMT_X8R8G8B8, 256, 9}, Expected{"credz.jpg", D3DFMT_X8R8G8B8, 512, 10}}) {
     SCOPED_TRACE(e.name);
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromResourceA(m_device, nullptr, e.name, &texture), D3D_OK);
@@ -84,10 +83,10 @@ TEST_F(TextureTest, SimpleFormKeepsPicturesUprightWithFullChains) {
       for (UINT y = 0; y < e.size; y += 37)
         for (UINT x = 0; x < e.size; x += 29) {
           const uint8_t* p = picture.pixels + y * picture.pitch;
-          const uint32_t expected = picture.format == D3DFMT_R8G8B8
-                                        ? (uint32_t{p[3 * x + 2]} << 16) | (p[3 * x + 1] << 8) | p[3 * x]
-                                        : (uint32_t{p[4 * x + 3]} << 24) | (p[4 * x + 2] << 16) | (p[4 * x + 1] << 8) |
-                                              p[4 * x];
+          const uint32_t expected =
+              picture.format == D3DFMT_R8G8B8
+                  ? (uint32_t{p[3 * x + 2]} << 16) | (p[3 * x + 1] << 8) | p[3 * x]
+                  : (uint32_t{p[4 * x + 3]} << 24) | (p[4 * x + 2] << 16) | (p[4 * x + 1] << 8) | p[4 * x];
           const uint32_t used = e.format == D3DFMT_X8R8G8B8 ? 0x00FFFFFFu : 0xFFFFFFFFu;
           ASSERT_EQ(top.pixel32(x, y) & used, expected & used) << x << "," << y;
         }
@@ -169,11 +168,11 @@ TEST_F(TextureTest, FormatChoiceAndRequirements) {
   EXPECT_EQ(choose(D3DFMT_R5G6B5), D3DFMT_R5G6B5);
   EXPECT_EQ(choose(D3DFMT_R8G8B8), D3DFMT_X8R8G8B8);
   EXPECT_EQ(choose(D3DFMT_A2R10G10B10), D3DFMT_A8R8G8B8);
-  EXPECT_EQ(choose(D3DFMT_L16), D3DFMT_L8);           // fewer bits win the tie with X8R8G8B8
+  EXPECT_EQ(choose(D3DFMT_L16), D3DFMT_L8);  // fewer bits win the tie with X8R8G8B8
   EXPECT_EQ(choose(D3DFMT_P8), D3DFMT_A8R8G8B8);
   EXPECT_EQ(choose(D3DFMT_R3G3B2), D3DFMT_X4R4G4B4);  // 1 + 1 + 2 bits more beats R5G6B5's 2 + 3 + 3
   EXPECT_EQ(choose(D3DFMT_A8R3G3B2), D3DFMT_A8R8G8B8);
-  EXPECT_EQ(choose(D3DFMT_V8U8), D3DFMT_UNKNOWN);     // nothing signed stands in
+  EXPECT_EQ(choose(D3DFMT_V8U8), D3DFMT_UNKNOWN);  // nothing signed stands in
 
   UINT w = 0, h = D3DX_DEFAULT, levels = 5;
   D3DFORMAT format = D3DFMT_DXT1;
@@ -196,15 +195,15 @@ TEST_F(TextureTest, FormatChoiceAndRequirements) {
 
 TEST_F(TextureTest, ColourKeyAddsAnAlphaChannel) {
   // A 2 x 1 24-bit BMP: one pixel the key colour.
-  std::vector<uint8_t> bmp = {'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1,
-                              0,   24,  0,  0, 0, 0, 0, 8, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              0xFF, 0, 0, 0x10, 0x20, 0x30, 0, 0};
+  std::vector<uint8_t> bmp = {'B', 'M', 62, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0,    0, 40, 0,    0,    0,    2, 0, 0,
+                              0,   1,   0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0,    8, 0,  0,    0,    0,    0, 0, 0,
+                              0,   0,   0,  0, 0, 0, 0, 0,  0, 0, 0,  0, 0xFF, 0, 0,  0x10, 0x20, 0x30, 0, 0};
   IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(m_device, bmp.data(), static_cast<UINT>(bmp.size()),
-                                                D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_UNKNOWN,
-                                                D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_DEFAULT, 0xFF0000FFu, nullptr,
-                                                nullptr, &texture),
-            D3D_OK);
+  ASSERT_EQ(
+      D3DXCreateTextureFromFileInMemoryEx(m_device, bmp.data(), static_cast<UINT>(bmp.size()), D3DX_DEFAULT_NONPOW2,
+                                          D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
+                                          D3DX_DEFAULT, 0xFF0000FFu, nullptr, nullptr, &texture),
+      D3D_OK);
   D3DSURFACE_DESC desc;
   texture->GetLevelDesc(0, &desc);
   EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);

@@ -65,9 +65,9 @@ TEST(ClockStart, ParsesDecimal32BitCounts) {
 
 // The start value takes effect for a fresh process, which reports its first reading.
 TEST(ClockStart, EnvironmentStartsAFreshProcessThere) {
-  const std::string command =
-      "KQ_CLOCK_START=4294967000 WIN32_CLOCK_PROBE=1 " + std::string(testing::internal::GetArgvs()[0]) +
-      " --gtest_filter=ClockProbe.* 2>/dev/null";
+  const std::string command = "KQ_CLOCK_START=4294967000 WIN32_CLOCK_PROBE=1 " +
+                              std::string(testing::internal::GetArgvs()[0]) +
+                              " --gtest_filter=ClockProbe.* 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   char line[256] = {};

@@ -14,16 +14,16 @@ template <typename Pixel>
 struct Canvas {
   int width, height, pitchPixels;
   std::vector<Pixel> pixels;
-  Canvas(int w, int h, int padding, Pixel fill) : width(w), height(h), pitchPixels(w + padding),
-                                                   pixels(static_cast<size_t>((w + padding) * h), fill) {}
+  Canvas(int w, int h, int padding, Pixel fill)
+      : width(w), height(h), pitchPixels(w + padding), pixels(static_cast<size_t>((w + padding) * h), fill) {}
   Pixel at(int x, int y) const { return pixels[static_cast<size_t>(y * pitchPixels + x)]; }
   int pitch() const { return pitchPixels * static_cast<int>(sizeof(Pixel)); }
 };
 
 TEST(MemoryDc, FillRect565ClipsAndConverts) {
   Canvas<uint16_t> canvas(8, 6, 2, 0xAAAA);
-  HDC dc = win32CreateMemoryDC(canvas.pixels.data(), canvas.width, canvas.height, canvas.pitch(),
-                               MemoryDcFormat::R5G6B5);
+  HDC dc =
+      win32CreateMemoryDC(canvas.pixels.data(), canvas.width, canvas.height, canvas.pitch(), MemoryDcFormat::R5G6B5);
   ASSERT_NE(dc, nullptr);
   HBRUSH brush = CreateSolidBrush(RGB(255, 128, 8));
   const RECT area{-3, 4, 3, 100};  // partly outside: clipped to the bitmap
@@ -105,8 +105,7 @@ struct TextSurface {
   Canvas<uint16_t> canvas;
   HDC dc = nullptr;
   HFONT font = nullptr;
-  TextSurface(int w, int h, DWORD quality = ANTIALIASED_QUALITY, int height = -50)
-      : canvas(w, h, 3, kUntouched) {
+  TextSurface(int w, int h, DWORD quality = ANTIALIASED_QUALITY, int height = -50) : canvas(w, h, 3, kUntouched) {
     dc = win32CreateMemoryDC(canvas.pixels.data(), w, h, canvas.pitch(), MemoryDcFormat::R5G6B5);
     font = captionFont(quality, height);
     SelectObject(dc, font);

@@ -6,8 +6,8 @@
 
 namespace {
 
-using win32::KeyModifiers;
 using win32::keyFromScancode;
+using win32::KeyModifiers;
 using win32::makeKeyMessage;
 
 constexpr LPARAM kContext = 1 << 29;
@@ -28,8 +28,7 @@ TEST(KeyTranslation, OrdinaryKeysAreKeyDown) {
   EXPECT_EQ(keyFromScancode(SDL_SCANCODE_Q).vk, 'Q');
   EXPECT_EQ(keyFromScancode(SDL_SCANCODE_0).vk, '0');
   EXPECT_EQ(keyFromScancode(SDL_SCANCODE_F4).vk, VK_F4);
-  EXPECT_EQ(makeKeyMessage(keyFromScancode(SDL_SCANCODE_F4), true, false, {}).message,
-            static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(makeKeyMessage(keyFromScancode(SDL_SCANCODE_F4), true, false, {}).message, static_cast<UINT>(WM_KEYDOWN));
   // Repeats carry the previous-state bit.
   EXPECT_EQ(makeKeyMessage(left, true, true, {}).lParam & (1 << 30), 1 << 30);
 }

@@ -44,8 +44,9 @@ std::string property(::Window window, const char* name, Atom type = AnyPropertyT
   unsigned long count = 0, remaining = 0;
   unsigned char* data = nullptr;
   std::string value;
-  if (XGetWindowProperty(g_display, window, XInternAtom(g_display, name, False), 0, 1024, False, type, &actual,
-                         &format, &count, &remaining, &data) == Success && data) {
+  if (XGetWindowProperty(g_display, window, XInternAtom(g_display, name, False), 0, 1024, False, type, &actual, &format,
+                         &count, &remaining, &data) == Success &&
+      data) {
     const size_t itemSize = format == 32 ? sizeof(long) : format / 8;
     value.assign(reinterpret_cast<char*>(data), count * itemSize);
   }

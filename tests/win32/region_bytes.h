@@ -36,7 +36,8 @@ struct RegionBytes {
   std::vector<unsigned char> bytes() const {
     std::vector<unsigned char> out;
     auto put = [&out](int32_t v) {
-      for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
+      for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<unsigned char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
     };
     put(static_cast<int32_t>(headerSize));
     put(static_cast<int32_t>(type));

@@ -14,8 +14,7 @@ TEST(Registry, NothingIsFound) {
             ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(key, nullptr);
   DWORD type = REG_DWORD, value = 7, size = sizeof value;
-  EXPECT_EQ(RegQueryValueExA(HKEY_LOCAL_MACHINE, "DisableMMX", nullptr, &type, reinterpret_cast<LPBYTE>(&value),
-                             &size),
+  EXPECT_EQ(RegQueryValueExA(HKEY_LOCAL_MACHINE, "DisableMMX", nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size),
             ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(value, 7u);
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
@@ -95,8 +94,7 @@ TEST(NoDisplay, WindowsAreRefused) {
   info.lpfnWndProc = plainProc;
   info.lpszClassName = "KQ Headless";
   ASSERT_NE(RegisterClassA(&info), 0);
-  EXPECT_EQ(CreateWindowExA(0, "KQ Headless", "", WS_POPUP, 0, 0, 16, 16, nullptr, nullptr, nullptr, nullptr),
-            nullptr);
+  EXPECT_EQ(CreateWindowExA(0, "KQ Headless", "", WS_POPUP, 0, 0, 16, 16, nullptr, nullptr, nullptr, nullptr), nullptr);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 0);
   EXPECT_TRUE(UnregisterClassA("KQ Headless", nullptr));
 }

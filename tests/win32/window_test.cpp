@@ -35,8 +35,8 @@ struct Seen {
   LPARAM lParam;
 };
 std::vector<Seen> g_seen;
-int g_dragsLeft = 0;  // clicks that start a caption drag
-UINT g_destroyOn = 0;  // a message on which the procedure destroys its window
+int g_dragsLeft = 0;             // clicks that start a caption drag
+UINT g_destroyOn = 0;            // a message on which the procedure destroys its window
 HWND g_destroyTarget = nullptr;  // ... or this one instead
 constexpr UINT kAnswerMessage = WM_USER + 50;
 
@@ -95,7 +95,9 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
   return done();
 }
 
-void pumpFor(int ms) { pumpUntil([] { return false; }, ms); }
+void pumpFor(int ms) {
+  pumpUntil([] { return false; }, ms);
+}
 
 int xdotool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()); }
 
@@ -461,8 +463,9 @@ TEST_F(WindowTest, CaptionDragFollowsTheMouse) {
   // A live drag: the loop runs while the button is held.
   g_seen.clear();
   std::thread user([] {
-    xdotool("mousemove 400 300 mousedown 1 sleep 0.3 mousemove 430 330 sleep 0.1 mousemove 460 350 "
-            "sleep 0.3 mouseup 1");
+    xdotool(
+        "mousemove 400 300 mousedown 1 sleep 0.3 mousemove 430 330 sleep 0.1 mousemove 460 350 "
+        "sleep 0.3 mouseup 1");
   });
   const bool dragged = pumpUntil([] { return seen(WM_NCLBUTTONDOWN).has_value(); }, 15000);
   user.join();

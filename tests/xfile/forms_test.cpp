@@ -17,9 +17,9 @@ namespace {
 
 using assetgen::XFormat;
 
-const char* const kMeshNames[] = {"BUT_PREV.X", "BUT_PLAY.X",   "BUT_STOP.X",  "BUT_NEXT.X",
-                                  "BUT_INFO.X", "BUT_TOP.X",    "BUT_MIN.X",   "BUT_QUIT.X",
-                                  "CREDZ.X",    "PLANES.X",     "TRAIN_CABS.X", "TRAIN_WHEELS.X"};
+const char* const kMeshNames[] = {"BUT_PREV.X", "BUT_PLAY.X", "BUT_STOP.X",   "BUT_NEXT.X",
+                                  "BUT_INFO.X", "BUT_TOP.X",  "BUT_MIN.X",    "BUT_QUIT.X",
+                                  "CREDZ.X",    "PLANES.X",   "TRAIN_CABS.X", "TRAIN_WHEELS.X"};
 
 std::vector<assetgen::GeneratedFile> meshesIn(XFormat format) {
   std::vector<assetgen::GeneratedFile> files;
@@ -171,7 +171,8 @@ TEST(IndependentFiles, ExportsOfAnotherToolAreRead) {
   std::ofstream(dir / "quad.obj") << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
   {
     const std::vector<uint8_t> wheels = meshesIn(XFormat::kBinary).back().bytes;
-    std::ofstream(dir / "wheels.x", std::ios::binary).write(reinterpret_cast<const char*>(wheels.data()), wheels.size());
+    std::ofstream(dir / "wheels.x", std::ios::binary)
+        .write(reinterpret_cast<const char*>(wheels.data()), wheels.size());
   }
   ComPtr<ID3DXFile> file = fileWithBuiltIns();
   for (const char* source : {"quad.obj", "wheels.x"}) {

@@ -33,25 +33,26 @@ TEST_F(TextReader, HeaderFieldsAreChecked) {
 }
 
 TEST_F(TextReader, PackedDataOfTheLoadersTemplates) {
-  const std::string text = std::string("xof 0302txt 0064\n") + kVectorTemplates +
-                           "template Matrix4x4 { <F6F23F45-7686-11cf-8F52-0040333594A3> array FLOAT matrix[16]; }\n"
-                           "template FrameTransformMatrix { <F6F23F41-7686-11cf-8F52-0040333594A3> Matrix4x4 m; }\n"
-                           "template ColorRGBA { <35FF44E0-6C7C-11cf-8F52-0040333594A3> FLOAT r; FLOAT g; FLOAT b; FLOAT a; }\n"
-                           "template ColorRGB { <D3E16E81-7835-11cf-8F52-0040333594A3> FLOAT r; FLOAT g; FLOAT b; }\n"
-                           "template Material { <3D82AB4D-62DA-11cf-AB39-0020AF71E433> ColorRGBA faceColor; FLOAT power;\n"
-                           "  ColorRGB specularColor; ColorRGB emissiveColor; [...] }\n"
-                           "template TextureFilename { <A42790E1-7810-11cf-8F52-0040333594A3> STRING filename; }\n"
-                           "template FloatKeys { <10DD46A9-775B-11cf-8F52-0040333594A3> DWORD nValues; array FLOAT values[nValues]; }\n"
-                           "template TimedFloatKeys { <F406B180-7B3B-11cf-8F52-0040333594A3> DWORD time; FloatKeys tfkeys; }\n"
-                           "template AnimationKey { <10DD46A8-775B-11cf-8F52-0040333594A3> DWORD keyType; DWORD nKeys;\n"
-                           "  array TimedFloatKeys keys[nKeys]; }\n"
-                           "// a comment\n"
-                           "Mesh quad {\n 4;\n 0.0;0.0;0.0;, 1.5;0.0;0.0;, 1.5;-2;0.0;, 0.0;1;0.0;;  # tail comment\n"
-                           " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n"
-                           " Material red { 1.0;0.0;0.0;1.0;; 20.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;;\n"
-                           "   TextureFilename { \"wagon\\\\1.bmp\"; } }\n}\n"
-                           "FrameTransformMatrix { 1.0,0,0,0, 0,1.0,0,0, 0,0,1.0,0, 10.0,20.0,30.0,1.0;; }\n"
-                           "AnimationKey { 0; 2; 0;4;1.0,0.0,0.0,0.0;;, 15;4;0.5,0.5,0.5,0.5;;; }\n";
+  const std::string text =
+      std::string("xof 0302txt 0064\n") + kVectorTemplates +
+      "template Matrix4x4 { <F6F23F45-7686-11cf-8F52-0040333594A3> array FLOAT matrix[16]; }\n"
+      "template FrameTransformMatrix { <F6F23F41-7686-11cf-8F52-0040333594A3> Matrix4x4 m; }\n"
+      "template ColorRGBA { <35FF44E0-6C7C-11cf-8F52-0040333594A3> FLOAT r; FLOAT g; FLOAT b; FLOAT a; }\n"
+      "template ColorRGB { <D3E16E81-7835-11cf-8F52-0040333594A3> FLOAT r; FLOAT g; FLOAT b; }\n"
+      "template Material { <3D82AB4D-62DA-11cf-AB39-0020AF71E433> ColorRGBA faceColor; FLOAT power;\n"
+      "  ColorRGB specularColor; ColorRGB emissiveColor; [...] }\n"
+      "template TextureFilename { <A42790E1-7810-11cf-8F52-0040333594A3> STRING filename; }\n"
+      "template FloatKeys { <10DD46A9-775B-11cf-8F52-0040333594A3> DWORD nValues; array FLOAT values[nValues]; }\n"
+      "template TimedFloatKeys { <F406B180-7B3B-11cf-8F52-0040333594A3> DWORD time; FloatKeys tfkeys; }\n"
+      "template AnimationKey { <10DD46A8-775B-11cf-8F52-0040333594A3> DWORD keyType; DWORD nKeys;\n"
+      "  array TimedFloatKeys keys[nKeys]; }\n"
+      "// a comment\n"
+      "Mesh quad {\n 4;\n 0.0;0.0;0.0;, 1.5;0.0;0.0;, 1.5;-2;0.0;, 0.0;1;0.0;;  # tail comment\n"
+      " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n"
+      " Material red { 1.0;0.0;0.0;1.0;; 20.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;;\n"
+      "   TextureFilename { \"wagon\\\\1.bmp\"; } }\n}\n"
+      "FrameTransformMatrix { 1.0,0,0,0, 0,1.0,0,0, 0,0,1.0,0, 10.0,20.0,30.0,1.0;; }\n"
+      "AnimationKey { 0; 2; 0;4;1.0,0.0,0.0,0.0;;, 15;4;0.5,0.5,0.5,0.5;;; }\n";
   ASSERT_EQ(open(text), S_OK);
   SIZE_T n = 0;
   e->GetChildren(&n);
@@ -103,7 +104,7 @@ TEST_F(TextReader, TokenizerEdgeCases) {
   EXPECT_EQ(open(head + "template T { <00000000-0000-0000-0000-00000000000g> FLOAT a; }"), D3DXFERR_PARSEERROR);
   EXPECT_EQ(open(head + "/ comment\n"), D3DXFERR_PARSEERROR);
   EXPECT_EQ(open(head + "template T { <00000000-0000-0000-0000-000000000001> FLOAT a; } @"), D3DXFERR_PARSEERROR);
-  EXPECT_EQ(open(head + t + "T { 1.0 }"), D3DXFERR_PARSEERROR);  // a value without a separator
+  EXPECT_EQ(open(head + t + "T { 1.0 }"), D3DXFERR_PARSEERROR);        // a value without a separator
   EXPECT_EQ(open(head + t + "T { 1.0; 2.0; }"), D3DXFERR_PARSEERROR);  // more values than members
   EXPECT_EQ(open(head + t + "T { 99999999999; }"), D3DXFERR_PARSEERROR);
 
@@ -123,8 +124,9 @@ TEST_F(TextReader, TemplatesTablesAndUnknownObjects) {
   const char registered[] =
       "xof 0303txt 0032\ntemplate Boolean { <537DA6A0-CA37-11D0-941C-0080C80CFA7B> DWORD truefalse; }\n";
   ASSERT_EQ(file->RegisterTemplates(registered, sizeof registered - 1), S_OK);
-  const std::string own = "template Boolean { <4885AE61-78E8-11cf-8F52-0040333594A3> WORD truefalse; }\n"
-                          "template Boolean2d { <4885AE63-78E8-11cf-8F52-0040333594A3> Boolean u; Boolean v; }\n";
+  const std::string own =
+      "template Boolean { <4885AE61-78E8-11cf-8F52-0040333594A3> WORD truefalse; }\n"
+      "template Boolean2d { <4885AE63-78E8-11cf-8F52-0040333594A3> Boolean u; Boolean v; }\n";
   ASSERT_EQ(open(head + own + "boolean2D { 1; 0;; }\nBoolean { 1; }"), S_OK);
   EXPECT_EQ(packed(topLevel(e.get(), 0).get()), (std::vector<uint8_t>{1, 0, 0, 0}));
   GUID type{};
@@ -136,11 +138,10 @@ TEST_F(TextReader, TemplatesTablesAndUnknownObjects) {
 
   // Same GUID declared twice: the first stays. An object of an unknown template is skipped
   // with everything inside it, and the rest is read.
-  ASSERT_EQ(open(head +
-                 "template A { <00000000-0000-0000-0000-00000000000a> DWORD x; [...] }\n"
-                 "template B { <00000000-0000-0000-0000-00000000000a> FLOAT y; FLOAT z; }\n"
-                 "Unknown u { 1; 2; A inner { 3; } \"s\"; }\n"
-                 "A first { 5; Unknown { } A second { 6; } }\n"),
+  ASSERT_EQ(open(head + "template A { <00000000-0000-0000-0000-00000000000a> DWORD x; [...] }\n"
+                        "template B { <00000000-0000-0000-0000-00000000000a> FLOAT y; FLOAT z; }\n"
+                        "Unknown u { 1; 2; A inner { 3; } \"s\"; }\n"
+                        "A first { 5; Unknown { } A second { 6; } }\n"),
             S_OK);
   SIZE_T n = 0;
   e->GetChildren(&n);
@@ -153,11 +154,12 @@ TEST_F(TextReader, TemplatesTablesAndUnknownObjects) {
 }
 
 TEST_F(TextReader, ReferencesNamesAndLookups) {
-  const std::string text = "xof 0302txt 0032\n"
-                           "template Frame { <3D82AB46-62DA-11cf-AB39-0020AF71E433> [...] }\n"
-                           "template Only { <00000000-0000-0000-0000-0000000000bb> [Frame] }\n"
-                           "Frame wheel9 { <11111111-2222-3333-4444-555555555555> }\n"
-                           "Only { { wheel9 } Frame { } }\n";
+  const std::string text =
+      "xof 0302txt 0032\n"
+      "template Frame { <3D82AB46-62DA-11cf-AB39-0020AF71E433> [...] }\n"
+      "template Only { <00000000-0000-0000-0000-0000000000bb> [Frame] }\n"
+      "Frame wheel9 { <11111111-2222-3333-4444-555555555555> }\n"
+      "Only { { wheel9 } Frame { } }\n";
   ASSERT_EQ(open(text), S_OK);
   auto holder = topLevel(e.get(), 1);
   auto ref = child(holder.get(), 0);
@@ -235,8 +237,7 @@ TEST(XFile, InvalidArguments) {
   ComPtr<ID3DXFileEnumObject> e;
   EXPECT_EQ(file->CreateEnumObject(nullptr, D3DXF_FILELOAD_FROMMEMORY, e.receive()), D3DERR_INVALIDCALL);
   EXPECT_EQ(file->CreateEnumObject("x", D3DXF_FILELOAD_FROMMEMORY, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(file->CreateEnumObject("/nonexistent/file.x", D3DXF_FILELOAD_FROMFILE, e.receive()),
-            D3DXFERR_FILENOTFOUND);
+  EXPECT_EQ(file->CreateEnumObject("/nonexistent/file.x", D3DXF_FILELOAD_FROMFILE, e.receive()), D3DXFERR_FILENOTFOUND);
   D3DXF_FILELOADRESOURCE missing{nullptr, "NO_SUCH.X", "X"};
   EXPECT_EQ(file->CreateEnumObject(&missing, D3DXF_FILELOAD_FROMRESOURCE, e.receive()), D3DXFERR_RESOURCENOTFOUND);
   EXPECT_EQ(file->RegisterTemplates(nullptr, 10), D3DERR_INVALIDCALL);

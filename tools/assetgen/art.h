@@ -7,9 +7,9 @@
 
 namespace assetgen {
 
-Canvas paintOverlay();    // FINAL_LAYER.TGA, 512 x 512 with alpha
-Canvas paintBackground();                   // FINAL_BACK.JPG, 512 x 512
-Canvas paintCredits(TextRenderer& text);    // CREDZ.JPG, 512 x 512
+Canvas paintOverlay();                    // FINAL_LAYER.TGA, 512 x 512 with alpha
+Canvas paintBackground();                 // FINAL_BACK.JPG, 512 x 512
+Canvas paintCredits(TextRenderer& text);  // CREDZ.JPG, 512 x 512
 
 // One button face as it appears unlit (in the overlay) or lit (the lit button meshes);
 // drawn into a canvas of the button's own size.
@@ -19,7 +19,7 @@ Canvas paintButton(ButtonIcon icon, int width, int height, bool lit);
 // behind the locomotive, and the locomotive's and the wheel's pictures.
 Canvas paintWagon(int wagon);
 Canvas paintLoco();
-Canvas paintWheel();  // 64 x 64
+Canvas paintWheel();           // 64 x 64
 Canvas paintSmoke(int index);  // 64 x 64 with alpha, index 0..4
 Canvas paintIcon(int size);    // square with alpha
 

@@ -8,7 +8,7 @@
 namespace assetgen {
 
 struct Vec3 {
-    double x = 0, y = 0, z = 0;
+  double x = 0, y = 0, z = 0;
 };
 
 inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -21,10 +21,10 @@ double length(Vec3 v);
 
 // Row-vector 4x4 matrix: a point p maps to p * M.
 struct Mat4 {
-    std::array<double, 16> m{};
-    double& at(int r, int c) { return m[r * 4 + c]; }
-    double at(int r, int c) const { return m[r * 4 + c]; }
-    static Mat4 identity();
+  std::array<double, 16> m{};
+  double& at(int r, int c) { return m[r * 4 + c]; }
+  double at(int r, int c) const { return m[r * 4 + c]; }
+  static Mat4 identity();
 };
 
 Mat4 operator*(const Mat4& a, const Mat4& b);
@@ -38,37 +38,37 @@ Vec3 transformPoint(Vec3 p, const Mat4& m);   // w = 1, no divide
 Vec3 transformNormal(Vec3 n, const Mat4& m);  // upper 3x3 only
 
 struct ScreenPoint {
-    double x = 0;      // window pixels, Direct3D pixel centres at integers
-    double y = 0;
-    double depth = 0;  // 0 at the near plane, 1 at the far plane
-    double viewZ = 0;  // distance along the view direction
+  double x = 0;  // window pixels, Direct3D pixel centres at integers
+  double y = 0;
+  double depth = 0;  // 0 at the near plane, 1 at the far plane
+  double viewZ = 0;  // distance along the view direction
 };
 
 class Camera {
-public:
-    static constexpr Vec3 kEye{-130.757, -48.355, -537.955};
-    static constexpr Vec3 kTarget{-12.479, -86.872, 0.0};
-    static constexpr double kFovY = 1.4418356;
-    static constexpr double kNear = 1.0;
-    static constexpr double kFar = 20000.0;
-    static constexpr double kViewport = 512.0;
+ public:
+  static constexpr Vec3 kEye{-130.757, -48.355, -537.955};
+  static constexpr Vec3 kTarget{-12.479, -86.872, 0.0};
+  static constexpr double kFovY = 1.4418356;
+  static constexpr double kNear = 1.0;
+  static constexpr double kFar = 20000.0;
+  static constexpr double kViewport = 512.0;
 
-    Camera();
-    const Mat4& view() const { return m_view; }
-    const Mat4& projection() const { return m_projection; }
+  Camera();
+  const Mat4& view() const { return m_view; }
+  const Mat4& projection() const { return m_projection; }
 
-    ScreenPoint project(Vec3 world) const;
-    // The world point that shows at window position (x, y) at the given view depth.
-    Vec3 unproject(double x, double y, double viewZ) const;
-    // Unit vector from the world point towards the eye.
-    Vec3 towardsEye(Vec3 world) const { return normalize(kEye - world); }
-    // The camera's looking direction in world space.
-    Vec3 forward() const;
+  ScreenPoint project(Vec3 world) const;
+  // The world point that shows at window position (x, y) at the given view depth.
+  Vec3 unproject(double x, double y, double viewZ) const;
+  // Unit vector from the world point towards the eye.
+  Vec3 towardsEye(Vec3 world) const { return normalize(kEye - world); }
+  // The camera's looking direction in world space.
+  Vec3 forward() const;
 
-private:
-    Mat4 m_view;
-    Mat4 m_viewInverse;
-    Mat4 m_projection;
+ private:
+  Mat4 m_view;
+  Mat4 m_viewInverse;
+  Mat4 m_projection;
 };
 
 }  // namespace assetgen

@@ -11,8 +11,8 @@
 namespace assetgen {
 
 struct GeneratedFile {
-    std::string name;  // file name under resources/
-    std::vector<uint8_t> bytes;
+  std::string name;  // file name under resources/
+  std::vector<uint8_t> bytes;
 };
 
 // The twelve meshes in one of the X file forms.

@@ -21,8 +21,8 @@ std::vector<uint8_t> encodeTga32(const Canvas& picture);
 bool encodeJpeg(const Canvas& picture, int quality, std::vector<uint8_t>& out, std::string* error);
 
 struct IconImage {
-    const Canvas* picture;  // square, with alpha
-    int bitsPerPixel;       // 8, 24 or 32
+  const Canvas* picture;  // square, with alpha
+  int bitsPerPixel;       // 8, 24 or 32
 };
 
 // A .ico file: directory and one DIB per image (40-byte header, height doubled for the AND mask).

@@ -13,20 +13,20 @@ namespace assetgen {
 inline constexpr int kWindowSize = 512;
 
 struct HollyLeaf {
-    Vec2 centre;
-    double angle;  // direction of the leaf's long axis
-    double halfLength;
-    double halfWidth;
+  Vec2 centre;
+  double angle;  // direction of the leaf's long axis
+  double halfLength;
+  double halfWidth;
 };
 
 struct Berry {
-    Vec2 centre;
-    double radius;
+  Vec2 centre;
+  double radius;
 };
 
 // Parts of the outline, each as a signed distance in window pixels (y down).
-double plaqueDistance(Vec2 p);      // the board itself, before snow
-double snowCapDistance(Vec2 p);     // the drift along the top edge
+double plaqueDistance(Vec2 p);   // the board itself, before snow
+double snowCapDistance(Vec2 p);  // the drift along the top edge
 double hollyLeafDistance(const HollyLeaf& leaf, Vec2 p);
 double hollyDistance(Vec2 p);       // all leaves
 double berryDistance(Vec2 p);       // all berries

@@ -10,11 +10,11 @@
 namespace assetgen {
 
 struct RegionRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;   // exclusive
-    int32_t bottom = 0;  // exclusive
-    bool operator==(const RegionRect&) const = default;
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;   // exclusive
+  int32_t bottom = 0;  // exclusive
+  bool operator==(const RegionRect&) const = default;
 };
 
 // Turns a pixel mask into banded rectangles: runs of each row become rectangles, and
@@ -27,12 +27,12 @@ RegionRect boundingRect(const std::vector<RegionRect>& rects);
 std::vector<uint8_t> encodeRegionData(const std::vector<RegionRect>& rects);
 
 struct DecodedRegion {
-    uint32_t headerSize = 0;
-    uint32_t type = 0;
-    uint32_t count = 0;
-    uint32_t rectBytes = 0;
-    RegionRect bound;
-    std::vector<RegionRect> rects;
+  uint32_t headerSize = 0;
+  uint32_t type = 0;
+  uint32_t count = 0;
+  uint32_t rectBytes = 0;
+  RegionRect bound;
+  std::vector<RegionRect> rects;
 };
 
 // Reads region data back; nullopt (with a reason) when the header and body disagree.

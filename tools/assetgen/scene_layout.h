@@ -8,18 +8,18 @@ namespace assetgen {
 
 // Hit rectangles of the eight buttons, window pixels, all bounds inclusive.
 struct PixelRect {
-    int left, top, right, bottom;
-    int width() const { return right - left + 1; }
-    int height() const { return bottom - top + 1; }
+  int left, top, right, bottom;
+  int width() const { return right - left + 1; }
+  int height() const { return bottom - top + 1; }
 };
 
 enum class ButtonIcon { kPrevious, kPlayPause, kStop, kNext, kInfo, kStayOnTop, kMinimise, kClose };
 
 struct ButtonSpec {
-    const char* resourceName;  // file name under resources/
-    const char* meshName;      // object name inside the X file
-    ButtonIcon icon;
-    PixelRect rect;
+  const char* resourceName;  // file name under resources/
+  const char* meshName;      // object name inside the X file
+  ButtonIcon icon;
+  PixelRect rect;
 };
 
 inline constexpr std::array<ButtonSpec, 8> kButtons = {{
@@ -36,10 +36,10 @@ inline constexpr std::array<ButtonSpec, 8> kButtons = {{
 // Where the lit picture of button i lies in the overlay picture: in the strip above the
 // outline, which the overlay never shows, with transparent margins so filtering cannot bleed.
 inline PixelRect litButtonAtlasRect(size_t i) {
-    int x = 8;
-    for (size_t k = 0; k < i; ++k) x += kButtons[k].rect.width() + 6;
-    const PixelRect& r = kButtons[i].rect;
-    return {x, 8, x + r.width() - 1, 8 + r.height() - 1};
+  int x = 8;
+  for (size_t k = 0; k < i; ++k) x += kButtons[k].rect.width() + 6;
+  const PixelRect& r = kButtons[i].rect;
+  return {x, 8, x + r.width() - 1, 8 + r.height() - 1};
 }
 
 // View-space depths (distance along the looking direction) of the flat layers. The train's

@@ -14,11 +14,11 @@ namespace assetgen {
 
 // Texture rectangles of the wagon pictures (256 x 256) that the wagon geometry uses, in pixels.
 struct AtlasRect {
-    int x, y, w, h;
-    UvRect uv(int size = 256) const {
-        return {static_cast<double>(x) / size, static_cast<double>(y) / size, static_cast<double>(x + w) / size,
-                static_cast<double>(y + h) / size};
-    }
+  int x, y, w, h;
+  UvRect uv(int size = 256) const {
+    return {static_cast<double>(x) / size, static_cast<double>(y) / size, static_cast<double>(x + w) / size,
+            static_cast<double>(y + h) / size};
+  }
 };
 
 namespace wagon_atlas {
@@ -28,14 +28,14 @@ inline constexpr AtlasRect kEnd{0, 160, 64, 64};
 inline constexpr AtlasRect kRoof{64, 160, 128, 32};
 inline constexpr AtlasRect kUnderframe{64, 192, 128, 16};
 inline constexpr AtlasRect kDark{64, 208, 128, 16};
-inline constexpr AtlasRect kCargo{192, 160, 64, 64};   // per wagon: windows, gifts, tree...
+inline constexpr AtlasRect kCargo{192, 160, 64, 64};  // per wagon: windows, gifts, tree...
 inline constexpr AtlasRect kCargo2{192, 224, 64, 32};
-inline constexpr AtlasRect kMetal{0, 224, 64, 32};     // buffers, lamps, stove pipe
-inline constexpr AtlasRect kStrip{64, 224, 128, 32};   // per wagon: second detail strip
+inline constexpr AtlasRect kMetal{0, 224, 64, 32};    // buffers, lamps, stove pipe
+inline constexpr AtlasRect kStrip{64, 224, 128, 32};  // per wagon: second detail strip
 }  // namespace wagon_atlas
 
 namespace loco_atlas {
-inline constexpr AtlasRect kBoiler{0, 0, 256, 64};       // around x along
+inline constexpr AtlasRect kBoiler{0, 0, 256, 64};  // around x along
 inline constexpr AtlasRect kSmokebox{0, 64, 128, 32};
 inline constexpr AtlasRect kSmokeboxDoor{128, 64, 64, 64};
 inline constexpr AtlasRect kCabSide{0, 96, 128, 64};
@@ -59,13 +59,13 @@ inline constexpr AtlasRect kTread{0, 0, 4, 4};
 
 // Materials of the cab mesh, in their fixed order.
 enum CabMaterial : uint32_t {
-    kMatSnow = 0,  // untextured: lit white, used for snow
-    kMatWagon5 = 1,
-    kMatWagon4 = 2,
-    kMatWagon3 = 3,
-    kMatWagon2 = 4,
-    kMatWagon1 = 5,
-    kMatLoco = 6,
+  kMatSnow = 0,  // untextured: lit white, used for snow
+  kMatWagon5 = 1,
+  kMatWagon4 = 2,
+  kMatWagon3 = 3,
+  kMatWagon2 = 4,
+  kMatWagon1 = 5,
+  kMatLoco = 6,
 };
 
 // Wagon n (1 = right behind the locomotive) carries caption piece n, in material 6 - n... i.e.
@@ -74,27 +74,27 @@ inline constexpr uint32_t wagonMaterial(int wagon) { return static_cast<uint32_t
 
 // Where each car sits: centre angle, centre radius, half lengths front and rear.
 struct CarPlacement {
-    double angle;   // polar angle of the car's centre, radians
-    double radius;
-    Mat4 toTrain;   // car coordinates (x forward, y up, z outward) to train coordinates
+  double angle;  // polar angle of the car's centre, radians
+  double radius;
+  Mat4 toTrain;  // car coordinates (x forward, y up, z outward) to train coordinates
 };
 
 struct WheelSet {
-    std::string frameName;
-    bool driver;     // the locomotive's large driving wheels
-    Vec3 position;   // axle centre in train coordinates
-    Mat4 orientation;  // wheel coordinates (axle along x) to train coordinates, rotation only
-    double radius;
-    double turnPerLoop;  // radians the wheel turns during one animation loop
+  std::string frameName;
+  bool driver;       // the locomotive's large driving wheels
+  Vec3 position;     // axle centre in train coordinates
+  Mat4 orientation;  // wheel coordinates (axle along x) to train coordinates, rotation only
+  double radius;
+  double turnPerLoop;  // radians the wheel turns during one animation loop
 };
 
 struct Train {
-    Mesh cabs;
-    std::array<CarPlacement, 6> cars;  // 0 = locomotive
-    std::vector<WheelSet> wheels;      // 24, in frame order
-    Mesh smallWheel;                   // wheel coordinates
-    Mesh driverWheel;
-    Vec3 chimneyTop;                   // train coordinates
+  Mesh cabs;
+  std::array<CarPlacement, 6> cars;  // 0 = locomotive
+  std::vector<WheelSet> wheels;      // 24, in frame order
+  Mesh smallWheel;                   // wheel coordinates
+  Mesh driverWheel;
+  Vec3 chimneyTop;  // train coordinates
 };
 
 Train buildTrain();

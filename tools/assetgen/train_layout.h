@@ -5,8 +5,8 @@
 namespace assetgen {
 
 inline constexpr double kTrackRadius = 262.0;
-inline constexpr double kRailY = -138.0;        // top of the rails: where the wheels touch
-inline constexpr double kGaugeHalf = 13.0;      // wheel planes either side of the centre line
+inline constexpr double kRailY = -138.0;    // top of the rails: where the wheels touch
+inline constexpr double kGaugeHalf = 13.0;  // wheel planes either side of the centre line
 // The painted rails, centred at kTrackRadius +- kGaugeHalf under the wheels: half the width of
 // a rail and its height above the sleepers.
 inline constexpr double kRailHalfWidth = 1.5;

@@ -22,51 +22,51 @@ enum class XFormat { kText, kBinary, kCompressedText, kCompressedBinary };
 enum class XTemplateSet { kMesh, kAnimatedFrames, kStandard };
 
 struct XMeshOptions {
-    // Writes the last material as a reference by name after the inline materials (the
-    // inline list still holds every material).
-    bool referenceLastMaterial = false;
+  // Writes the last material as a reference by name after the inline materials (the
+  // inline list still holds every material).
+  bool referenceLastMaterial = false;
 };
 
 class XWriter {
-public:
-    XWriter(XFloatSize floatSize, XTemplateSet templates, XFormat format = XFormat::kText);
+ public:
+  XWriter(XFloatSize floatSize, XTemplateSet templates, XFormat format = XFormat::kText);
 
-    void mesh(const Mesh& mesh, const std::string& name, const XMeshOptions& options = {}, int indent = 0);
-    void beginFrame(const std::string& name, const Mat4& transform);
-    void endFrame();
+  void mesh(const Mesh& mesh, const std::string& name, const XMeshOptions& options = {}, int indent = 0);
+  void beginFrame(const std::string& name, const Mat4& transform);
+  void endFrame();
 
-    struct WheelAnimation {
-        std::string frameName;
-        std::vector<std::pair<uint32_t, std::array<double, 4>>> rotationKeys;  // time, (w, x, y, z) as stored
-        Vec3 scale;
-        Vec3 position;
-    };
-    void animationSet(const std::vector<WheelAnimation>& animations);
+  struct WheelAnimation {
+    std::string frameName;
+    std::vector<std::pair<uint32_t, std::array<double, 4>>> rotationKeys;  // time, (w, x, y, z) as stored
+    Vec3 scale;
+    Vec3 position;
+  };
+  void animationSet(const std::vector<WheelAnimation>& animations);
 
-    std::vector<uint8_t> take();
+  std::vector<uint8_t> take();
 
-    // One token of the file. Data separators (kSeparator) exist in the text form only; data
-    // numbers (kInteger, kReal) form the binary integer and float lists.
-    struct Token {
-        enum Kind { kName, kKeyword, kPunct, kSeparator, kInteger, kDimension, kReal, kString, kGuid };
-        Kind kind;
-        std::string text;  // as the text form spells it
-        uint32_t integer = 0;
-    };
+  // One token of the file. Data separators (kSeparator) exist in the text form only; data
+  // numbers (kInteger, kReal) form the binary integer and float lists.
+  struct Token {
+    enum Kind { kName, kKeyword, kPunct, kSeparator, kInteger, kDimension, kReal, kString, kGuid };
+    Kind kind;
+    std::string text;  // as the text form spells it
+    uint32_t integer = 0;
+  };
 
-private:
-    void line(int indent, const std::vector<Token>& tokens);
-    void declareTemplate(const char* name, const char* body);
-    Token real(double v) const;
-    std::vector<Token> vec3(Vec3 v) const;
-    void flushList();
+ private:
+  void line(int indent, const std::vector<Token>& tokens);
+  void declareTemplate(const char* name, const char* body);
+  Token real(double v) const;
+  std::vector<Token> vec3(Vec3 v) const;
+  void flushList();
 
-    XFloatSize m_floatSize;
-    XFormat m_format;
-    std::string m_text;  // the text body
-    ByteWriter m_binary;  // the binary body
-    std::vector<Token> m_list;  // numbers waiting to become one binary list
-    int m_depth = 0;
+  XFloatSize m_floatSize;
+  XFormat m_format;
+  std::string m_text;         // the text body
+  ByteWriter m_binary;        // the binary body
+  std::vector<Token> m_list;  // numbers waiting to become one binary list
+  int m_depth = 0;
 };
 
 }  // namespace assetgen

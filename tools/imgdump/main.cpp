@@ -18,12 +18,18 @@ namespace {
 
 std::string resultName(HRESULT hr) {
   switch (hr) {
-    case S_OK: return "S_OK";
-    case D3DXERR_INVALIDDATA: return "D3DXERR_INVALIDDATA";
-    case D3DERR_INVALIDCALL: return "D3DERR_INVALIDCALL";
-    case D3DERR_NOTAVAILABLE: return "D3DERR_NOTAVAILABLE";
-    case E_OUTOFMEMORY: return "E_OUTOFMEMORY";
-    case E_FAIL: return "E_FAIL";
+    case S_OK:
+      return "S_OK";
+    case D3DXERR_INVALIDDATA:
+      return "D3DXERR_INVALIDDATA";
+    case D3DERR_INVALIDCALL:
+      return "D3DERR_INVALIDCALL";
+    case D3DERR_NOTAVAILABLE:
+      return "D3DERR_NOTAVAILABLE";
+    case E_OUTOFMEMORY:
+      return "E_OUTOFMEMORY";
+    case E_FAIL:
+      return "E_FAIL";
     default: {
       char text[16];
       std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
@@ -57,16 +63,18 @@ int main(int argc, char** argv) {
   D3DXIMAGE_INFO info{};
   const HRESULT hr = d3dx::decodeImage(file.data(), file.size(), true, &info, picture);
   if (FAILED(hr)) {
-    std::printf("{\"accepted\": false, \"result\": \"%s\", \"file_format\": null, \"format\": null, \"width\": 0, "
-                "\"height\": 0, \"levels\": 0}\n",
-                resultName(hr).c_str());
+    std::printf(
+        "{\"accepted\": false, \"result\": \"%s\", \"file_format\": null, \"format\": null, \"width\": 0, "
+        "\"height\": 0, \"levels\": 0}\n",
+        resultName(hr).c_str());
     return 1;
   }
   const d3dx::PixelFormatInfo* format = d3dx::pixelFormatInfo(info.Format);
-  std::printf("{\"accepted\": true, \"result\": \"%s\", \"file_format\": \"%s\", \"format\": \"%s\", \"width\": %u, "
-              "\"height\": %u, \"levels\": %u}\n",
-              resultName(hr).c_str(), fileFormatName(info.ImageFileFormat), format ? format->name : "?", info.Width,
-              info.Height, info.MipLevels);
+  std::printf(
+      "{\"accepted\": true, \"result\": \"%s\", \"file_format\": \"%s\", \"format\": \"%s\", \"width\": %u, "
+      "\"height\": %u, \"levels\": %u}\n",
+      resultName(hr).c_str(), fileFormatName(info.ImageFileFormat), format ? format->name : "?", info.Width,
+      info.Height, info.MipLevels);
   if (argc == 4) {
     std::vector<uint8_t> rgba;
     if (const HRESULT converted = d3dx::pictureToRgba8(picture, rgba); FAILED(converted)) {

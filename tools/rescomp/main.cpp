@@ -55,15 +55,24 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     const char* v = nullptr;
-    if (arg == "--asm" && (v = value())) asmPath = v;
-    else if (arg == "--table" && (v = value())) tablePath = v;
-    else if (arg == "--depfile" && (v = value())) depPath = v;
-    else if (arg == "--symbol-prefix" && (v = value())) prefix = rescomp::symbolSafe(v);
-    else if (arg == "--preprocessor" && (v = value())) compiler = v;
-    else if (arg == "--include-dir" && (v = value())) options.includeDirs.push_back(absolute(v));
-    else if (arg == "--omit" && (v = value())) options.omit.push_back(v);
-    else if (!arg.empty() && arg[0] != '-' && script.empty()) script = arg;
-    else return usage();
+    if (arg == "--asm" && (v = value()))
+      asmPath = v;
+    else if (arg == "--table" && (v = value()))
+      tablePath = v;
+    else if (arg == "--depfile" && (v = value()))
+      depPath = v;
+    else if (arg == "--symbol-prefix" && (v = value()))
+      prefix = rescomp::symbolSafe(v);
+    else if (arg == "--preprocessor" && (v = value()))
+      compiler = v;
+    else if (arg == "--include-dir" && (v = value()))
+      options.includeDirs.push_back(absolute(v));
+    else if (arg == "--omit" && (v = value()))
+      options.omit.push_back(v);
+    else if (!arg.empty() && arg[0] != '-' && script.empty())
+      script = arg;
+    else
+      return usage();
   }
   if (asmPath.empty() || tablePath.empty() || script.empty()) return usage();
 

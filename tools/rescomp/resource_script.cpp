@@ -55,10 +55,14 @@ std::optional<int64_t> parseNumber(std::string_view s) {
   for (; i < end; ++i) {
     const char c = s[i];
     unsigned digit;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    else
+      return std::nullopt;
     if (digit >= base) return std::nullopt;
     if (value > (static_cast<uint64_t>(INT64_MAX) - digit) / base) return std::nullopt;
     value = value * base + digit;
@@ -168,8 +172,10 @@ class Reader {
       while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
       while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
       const auto value = parseNumber(s);
-      if (value) numberMacros[macro] = *value;
-      else numberMacros.erase(macro);
+      if (value)
+        numberMacros[macro] = *value;
+      else
+        numberMacros.erase(macro);
     } else if (name == "undef") {
       numberMacros.erase(std::string(word(s)));
     }
@@ -251,15 +257,15 @@ class Reader {
 // a custom type of that name.
 bool isUnsupportedStandardType(const std::string& word) {
   static const std::set<std::string> kTypes = {
-      "ACCELERATORS", "BITMAP", "CURSOR", "DIALOG", "DIALOGEX", "DLGINCLUDE", "FONT", "HTML", "MANIFEST",
-      "MENU", "MENUEX", "MESSAGETABLE", "PLUGPLAY", "STRINGTABLE", "TEXTINCLUDE", "VERSIONINFO", "VXD", "TOOLBAR",
-      "DLGINIT", "ANICURSOR", "ANIICON"};
+      "ACCELERATORS", "BITMAP",      "CURSOR", "DIALOG",  "DIALOGEX",     "DLGINCLUDE", "FONT",
+      "HTML",         "MANIFEST",    "MENU",   "MENUEX",  "MESSAGETABLE", "PLUGPLAY",   "STRINGTABLE",
+      "TEXTINCLUDE",  "VERSIONINFO", "VXD",    "TOOLBAR", "DLGINIT",      "ANICURSOR",  "ANIICON"};
   return kTypes.count(word) != 0;
 }
 
 bool isMemoryFlag(const std::string& word) {
-  static const std::set<std::string> kFlags = {"PRELOAD", "LOADONCALL", "FIXED", "MOVEABLE", "DISCARDABLE",
-                                               "PURE", "IMPURE", "SHARED", "NONSHARED", "NONDISCARDABLE"};
+  static const std::set<std::string> kFlags = {"PRELOAD", "LOADONCALL", "FIXED",  "MOVEABLE",  "DISCARDABLE",
+                                               "PURE",    "IMPURE",     "SHARED", "NONSHARED", "NONDISCARDABLE"};
   return kFlags.count(word) != 0;
 }
 
@@ -314,7 +320,8 @@ class StatementParser {
   }
 
   ResourceKey idKey(const Token& t, const std::string& what) {
-    if (t.value < 1 || t.value > 0xFFFF) fail(t, what + " " + std::to_string(t.value) + " is out of range (1 to 65535)");
+    if (t.value < 1 || t.value > 0xFFFF)
+      fail(t, what + " " + std::to_string(t.value) + " is out of range (1 to 65535)");
     ResourceKey key;
     key.id = static_cast<uint16_t>(t.value);
     return key;

@@ -25,16 +25,15 @@ void compChords(Arranger& a, Part part, const std::vector<Chord>& chords, int lo
                 double beatsPerBar, std::string_view rhythm, double hold = 0.0, double strum = 0.0);
 
 enum class BassStyle {
-    Held,        // root held for the chord
-    RootFifth,   // root, then fifth halfway through
-    Walking,     // a quarter-note line leading into each next root
-    OomPah,      // root on the bar's first beat, fifth on its third (a march in 4/4)
-    Eighths,     // driving eighth-note roots with an octave on the last
-    Waltz,       // the same figure in 3/4: root on one, fifth on three
+  Held,       // root held for the chord
+  RootFifth,  // root, then fifth halfway through
+  Walking,    // a quarter-note line leading into each next root
+  OomPah,     // root on the bar's first beat, fifth on its third (a march in 4/4)
+  Eighths,    // driving eighth-note roots with an octave on the last
+  Waltz,      // the same figure in 3/4: root on one, fifth on three
 };
 
-void bassLine(Arranger& a, Part part, const std::vector<Chord>& chords, int low, BassStyle style,
-              double beatsPerBar);
+void bassLine(Arranger& a, Part part, const std::vector<Chord>& chords, int low, BassStyle style, double beatsPerBar);
 
 // Broken chords: steps of `step` beats through the voicing in the index order given ("0 1 2 1").
 void arpeggio(Arranger& a, Part part, const std::vector<Chord>& chords, int low, int high, int count, double step,
@@ -50,17 +49,17 @@ std::vector<Chord> shifted(std::vector<Chord> chords, double by, int transpose =
 // Notes or chords split at `beat`: those starting before it, and those from it on.
 template <typename Timed>
 std::pair<std::vector<Timed>, std::vector<Timed>> splitAt(const std::vector<Timed>& items, double beat) {
-    std::pair<std::vector<Timed>, std::vector<Timed>> out;
-    for (const Timed& t : items) (t.beat < beat ? out.first : out.second).push_back(t);
-    return out;
+  std::pair<std::vector<Timed>, std::vector<Timed>> out;
+  for (const Timed& t : items) (t.beat < beat ? out.first : out.second).push_back(t);
+  return out;
 }
 
 // Notes or chords from `beat` on moved `by` beats later, to open a gap for an inserted section.
 template <typename Timed>
 std::vector<Timed> gapAt(std::vector<Timed> items, double beat, double by) {
-    for (Timed& t : items)
-        if (t.beat >= beat) t.beat += by;
-    return items;
+  for (Timed& t : items)
+    if (t.beat >= beat) t.beat += by;
+  return items;
 }
 
 }  // namespace tune

@@ -26,86 +26,91 @@ constexpr int volumePan(int pan) { return 128 + pan; }
 constexpr uint8_t effect(char letter) { return static_cast<uint8_t>(letter - 'A' + 1); }
 
 struct Cell {
-    int note = kNoNote;
-    int instrument = 0;  // 1-based; 0 = none
-    int volume = kNoVolume;
-    uint8_t command = 0;
-    uint8_t param = 0;
+  int note = kNoNote;
+  int instrument = 0;  // 1-based; 0 = none
+  int volume = kNoVolume;
+  uint8_t command = 0;
+  uint8_t param = 0;
 };
 
 class Pattern {
-public:
-    Pattern(int rows, int channels) : m_rows(rows), m_channels(channels),
+ public:
+  Pattern(int rows, int channels)
+      : m_rows(rows),
+        m_channels(channels),
         m_cells(static_cast<size_t>(rows > 0 ? rows : 0) * static_cast<size_t>(channels > 0 ? channels : 0)) {}
-    int rows() const { return m_rows; }
-    int channels() const { return m_channels; }
-    Cell& at(int row, int channel) { return m_cells.at(static_cast<size_t>(row) * m_channels + channel); }
-    const Cell& at(int row, int channel) const { return m_cells.at(static_cast<size_t>(row) * m_channels + channel); }
+  int rows() const { return m_rows; }
+  int channels() const { return m_channels; }
+  Cell& at(int row, int channel) { return m_cells.at(static_cast<size_t>(row) * m_channels + channel); }
+  const Cell& at(int row, int channel) const { return m_cells.at(static_cast<size_t>(row) * m_channels + channel); }
 
-private:
-    int m_rows;
-    int m_channels;
-    std::vector<Cell> m_cells;
+ private:
+  int m_rows;
+  int m_channels;
+  std::vector<Cell> m_cells;
 };
 
 struct Sample {
-    std::string name;
-    std::vector<int16_t> pcm;
-    uint32_t c5Speed = 44100;   // playback rate at C-5
-    int defaultVolume = 64;     // 0..64
-    int globalVolume = 64;      // 0..64
-    int defaultPan = -1;        // 0..64, or -1 for none
-    bool loop = false;
-    bool pingPong = false;
-    uint32_t loopBegin = 0;
-    uint32_t loopEnd = 0;       // one past the last looped frame
-    int vibratoSpeed = 0;       // auto-vibrato, 0..64
-    int vibratoDepth = 0;
-    int vibratoRate = 0;
+  std::string name;
+  std::vector<int16_t> pcm;
+  uint32_t c5Speed = 44100;  // playback rate at C-5
+  int defaultVolume = 64;    // 0..64
+  int globalVolume = 64;     // 0..64
+  int defaultPan = -1;       // 0..64, or -1 for none
+  bool loop = false;
+  bool pingPong = false;
+  uint32_t loopBegin = 0;
+  uint32_t loopEnd = 0;  // one past the last looped frame
+  int vibratoSpeed = 0;  // auto-vibrato, 0..64
+  int vibratoDepth = 0;
+  int vibratoRate = 0;
 };
 
 struct EnvelopeNode {
-    uint16_t tick;
-    int8_t value;               // volume 0..64
+  uint16_t tick;
+  int8_t value;  // volume 0..64
 };
 
 struct Instrument {
-    std::string name;
-    int sample = 1;             // 1-based sample played for every note
-    int newNoteAction = 2;      // 0 cut, 1 continue, 2 note off, 3 note fade
-    int fadeOut = 0;            // 0..1024
-    int globalVolume = 128;     // 0..128
-    int defaultPan = -1;        // 0..64, or -1 for none
-    std::vector<EnvelopeNode> volumeEnvelope;  // empty = off; at most 25 nodes
-    int sustainNode = -1;       // node held while the note is on, -1 = none
+  std::string name;
+  int sample = 1;                            // 1-based sample played for every note
+  int newNoteAction = 2;                     // 0 cut, 1 continue, 2 note off, 3 note fade
+  int fadeOut = 0;                           // 0..1024
+  int globalVolume = 128;                    // 0..128
+  int defaultPan = -1;                       // 0..64, or -1 for none
+  std::vector<EnvelopeNode> volumeEnvelope;  // empty = off; at most 25 nodes
+  int sustainNode = -1;                      // node held while the note is on, -1 = none
 };
 
 struct Module {
-    std::string name;
-    int channels = 8;           // 1..64
-    int initialSpeed = 6;       // ticks per row
-    int initialTempo = 125;     // 32..255
-    int globalVolume = 128;     // 0..128
-    int mixVolume = 48;         // 0..128
-    int panSeparation = 128;
-    int rowsPerBeat = 4;
-    int rowsPerMeasure = 16;
-    bool linearSlides = true;
-    std::array<int, 64> channelPan{};     // 0..64 per used channel (filled with 32 by default)
-    std::array<int, 64> channelVolume{};  // 0..64
-    std::vector<int> orders;    // pattern indices (or 254 = skip); the end marker is appended
-    std::vector<Sample> samples;
-    std::vector<Instrument> instruments;  // non-empty selects instrument mode
-    std::vector<Pattern> patterns;
-    std::string message;
+  std::string name;
+  int channels = 8;        // 1..64
+  int initialSpeed = 6;    // ticks per row
+  int initialTempo = 125;  // 32..255
+  int globalVolume = 128;  // 0..128
+  int mixVolume = 48;      // 0..128
+  int panSeparation = 128;
+  int rowsPerBeat = 4;
+  int rowsPerMeasure = 16;
+  bool linearSlides = true;
+  std::array<int, 64> channelPan{};     // 0..64 per used channel (filled with 32 by default)
+  std::array<int, 64> channelVolume{};  // 0..64
+  std::vector<int> orders;              // pattern indices (or 254 = skip); the end marker is appended
+  std::vector<Sample> samples;
+  std::vector<Instrument> instruments;  // non-empty selects instrument mode
+  std::vector<Pattern> patterns;
+  std::string message;
 
-    Module() { channelPan.fill(32); channelVolume.fill(64); }
+  Module() {
+    channelPan.fill(32);
+    channelVolume.fill(64);
+  }
 };
 
 struct WriteResult {
-    bool ok = false;
-    std::string error;          // why the module cannot be written, when !ok
-    std::vector<uint8_t> bytes;
+  bool ok = false;
+  std::string error;  // why the module cannot be written, when !ok
+  std::vector<uint8_t> bytes;
 };
 
 // Serialises the module; refuses values the format cannot hold instead of truncating them.

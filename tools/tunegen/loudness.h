@@ -7,9 +7,9 @@
 namespace tune {
 
 struct Loudness {
-    double integrated = -70.0;  // LUFS, gated
-    double range = 0.0;         // LU, spread of the short-term loudness (10th to 95th percentile)
-    double truePeak = -120.0;   // dBTP, from a 4x oversampled signal
+  double integrated = -70.0;  // LUFS, gated
+  double range = 0.0;         // LU, spread of the short-term loudness (10th to 95th percentile)
+  double truePeak = -120.0;   // dBTP, from a 4x oversampled signal
 };
 
 // Stereo at `rate` Hz; both channels weigh equally. Silence reads -70 LUFS and 0 LU.

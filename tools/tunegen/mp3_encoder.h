@@ -10,9 +10,9 @@ namespace tune {
 struct Stereo;
 
 struct Mp3Result {
-    bool ok = false;
-    std::string error;
-    std::vector<uint8_t> bytes;
+  bool ok = false;
+  std::string error;
+  std::vector<uint8_t> bytes;
 };
 
 constexpr int kMp3Kbps = 192;

@@ -10,9 +10,9 @@
 namespace tune {
 
 struct TuneInfo {
-    int number;             // 1..11, the playlist position
-    const char* fileName;   // as the program opens it under tunes/
-    const char* title;
+  int number;            // 1..11, the playlist position
+  const char* fileName;  // as the program opens it under tunes/
+  const char* title;
 };
 
 const std::array<TuneInfo, 11>& tuneList();

@@ -23,9 +23,9 @@ struct DecodedImage {
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t depth = 1;
-  RECT sourceRect{};  // the whole picture: (0, 0, width, height)
-  std::vector<PALETTEENTRY> palette;  // 256 entries (alpha in peFlags) for palette formats, else empty
-  std::unique_ptr<uint8_t[]> storage;  // pixels the decoder made; null when they lie in the file
+  RECT sourceRect{};                        // the whole picture: (0, 0, width, height)
+  std::vector<PALETTEENTRY> palette;        // 256 entries (alpha in peFlags) for palette formats, else empty
+  std::unique_ptr<uint8_t[]> storage;       // pixels the decoder made; null when they lie in the file
   std::unique_ptr<DecodedImage> nextLevel;  // next smaller mip level of this face
   std::unique_ptr<DecodedImage> nextFace;   // next cube face (its own level chain)
 

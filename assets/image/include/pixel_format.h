@@ -14,14 +14,14 @@ enum class FormatKind : uint8_t { Colour = 0, Palette = 1, Luminance = 2, Signed
 
 // How a pixel's channels are stored.
 enum class PixelEncoding : uint8_t {
-  Packed,   // integer fields of one little-endian word of up to 64 bits (see signedChannels)
-  Float,    // consecutive 16- or 32-bit floats, red first
-  Palette,  // an 8-bit index (A8P8: with an 8-bit alpha above it)
+  Packed,     // integer fields of one little-endian word of up to 64 bits (see signedChannels)
+  Float,      // consecutive 16- or 32-bit floats, red first
+  Palette,    // an 8-bit index (A8P8: with an 8-bit alpha above it)
   Luminance,  // one unsigned luminance field in `red`, optionally alpha
-  Cx,       // signed U and V; the third component is computed from them
-  Pairs,    // two pixels share 32 bits (YUY2, UYVY, R8G8_B8G8, G8R8_G8B8)
-  Blocks,   // 4 x 4 blocks (DXT1 to DXT5)
-  None,     // depth formats and the like: never converted
+  Cx,         // signed U and V; the third component is computed from them
+  Pairs,      // two pixels share 32 bits (YUY2, UYVY, R8G8_B8G8, G8R8_G8B8)
+  Blocks,     // 4 x 4 blocks (DXT1 to DXT5)
+  None,       // depth formats and the like: never converted
 };
 
 struct ChannelField {

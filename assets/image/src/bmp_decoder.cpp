@@ -20,7 +20,7 @@ struct DibHeader {
   uint32_t compression = kRgb;
   uint32_t colourCount = 0;  // colour-table entries
   uint32_t entrySize = 4;
-  uint32_t masks[4] = {};    // red, green, blue, alpha (bit fields)
+  uint32_t masks[4] = {};  // red, green, blue, alpha (bit fields)
 };
 
 bool readHeader(Bytes dib, DibHeader& h) {
@@ -166,7 +166,8 @@ HRESULT decodeGenericMasks(const DibHeader& h, const uint8_t* pixels, uint32_t r
     uint8_t* dst = image.storage.get() + size_t{y} * image.pitch;
     for (uint32_t x = 0; x < h.width; ++x) {
       uint32_t value = 0;
-      for (uint32_t b = 0; b < bytesPerPixel; ++b) value |= static_cast<uint32_t>(row[x * bytesPerPixel + b]) << (8 * b);
+      for (uint32_t b = 0; b < bytesPerPixel; ++b)
+        value |= static_cast<uint32_t>(row[x * bytesPerPixel + b]) << (8 * b);
       for (int c = 0; c < 4; ++c) {
         const uint32_t mask = h.masks[c];
         float v = c == 3 ? 1.0f : 0.0f;

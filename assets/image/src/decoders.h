@@ -36,8 +36,8 @@ HRESULT decodeDib(Bytes file, DecodedImage& image);
 HRESULT allocatePicture(DecodedImage& image, D3DFORMAT format, uint32_t width, uint32_t height);
 
 // Points `image` at pixels that stay in the file.
-void usePixelsInPlace(DecodedImage& image, D3DFORMAT format, const uint8_t* pixels, uint32_t pitch,
-                      uint32_t width, uint32_t height);
+void usePixelsInPlace(DecodedImage& image, D3DFORMAT format, const uint8_t* pixels, uint32_t pitch, uint32_t width,
+                      uint32_t height);
 
 inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t le32(const uint8_t* p) {

@@ -16,8 +16,7 @@ namespace image {
 
 HRESULT allocatePicture(DecodedImage& image, D3DFORMAT format, uint32_t width, uint32_t height) {
   const PixelFormatInfo* info = pixelFormatInfo(format);
-  if (info == nullptr || width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension)
-    return kRejected;
+  if (info == nullptr || width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension) return kRejected;
   const uint32_t pitch = formatRowBytes(*info, width);
   const uint64_t bytes = uint64_t{pitch} * formatRows(*info, height);
   if (bytes > kMaxPictureBytes) return kRejected;
@@ -76,9 +75,9 @@ struct Decoder {
 };
 
 constexpr Decoder kDecoders[] = {
-    {image::decodeBmp, D3DXIFF_BMP}, {image::decodePpm, D3DXIFF_PPM}, {image::decodeDds, D3DXIFF_DDS},
+    {image::decodeBmp, D3DXIFF_BMP},  {image::decodePpm, D3DXIFF_PPM}, {image::decodeDds, D3DXIFF_DDS},
     {image::decodeJpeg, D3DXIFF_JPG}, {image::decodePng, D3DXIFF_PNG}, {image::decodePfm, D3DXIFF_PFM},
-    {image::decodeHdr, D3DXIFF_HDR}, {image::decodeTga, D3DXIFF_TGA}, {image::decodeDib, D3DXIFF_DIB},
+    {image::decodeHdr, D3DXIFF_HDR},  {image::decodeTga, D3DXIFF_TGA}, {image::decodeDib, D3DXIFF_DIB},
 };
 
 void setSourceRects(DecodedImage& image) {
@@ -108,7 +107,7 @@ HRESULT decodeImage(const void* data, size_t size, bool wantPixels, D3DXIMAGE_IN
       image.fileFormat = decoder.fileFormat;
       setSourceRects(image);
       if (info != nullptr) {
-        *info = D3DXIMAGE_INFO{image.width,  image.height,        image.depth,     image.levelCount(),
+        *info = D3DXIMAGE_INFO{image.width,  image.height,       image.depth,     image.levelCount(),
                                image.format, image.resourceType, image.fileFormat};
       }
       if (!wantPixels) image = DecodedImage{};

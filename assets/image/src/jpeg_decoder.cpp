@@ -18,9 +18,7 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
-[[noreturn]] void errorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
+[[noreturn]] void errorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
 void silentMessage(j_common_ptr, int) {}
 void silentOutput(j_common_ptr) {}
 
@@ -47,9 +45,9 @@ bool mmxAvailable() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Direct3D", 0, KEY_READ, &key) == ERROR_SUCCESS) {
     DWORD value = 0, type = 0, size = sizeof value;
-    const bool disabled = RegQueryValueExA(key, "DisableMMX", nullptr, &type, reinterpret_cast<LPBYTE>(&value),
-                                           &size) == ERROR_SUCCESS &&
-                          type == REG_DWORD && value != 0;
+    const bool disabled =
+        RegQueryValueExA(key, "DisableMMX", nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && value != 0;
     RegCloseKey(key);
     if (disabled) return false;
   }
@@ -104,8 +102,8 @@ HRESULT readPicture(jpeg_decompress_struct& cinfo, ErrorManager& errors, jpeg_so
                                      cinfo.output_width, cinfo.output_height);
   if (hr != S_OK) return hr;
   // From libjpeg's pool, so that an error exit leaves nothing to free.
-  JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                              cinfo.output_width * 3, 1);
+  JSAMPARRAY rows =
+      (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 3, 1);
   return decompress(cinfo, image, rows[0]);
 }
 

@@ -94,8 +94,8 @@ HRESULT decodePpm(Bytes file, DecodedImage& image) {
     usePixelsInPlace(image, D3DFMT_L8, data, width, width, height);
     return S_OK;
   }
-  const D3DFORMAT format = maxValue > 255 ? (colour ? D3DFMT_A16B16G16R16 : D3DFMT_L16)
-                                          : (colour ? D3DFMT_X8R8G8B8 : D3DFMT_L8);
+  const D3DFORMAT format =
+      maxValue > 255 ? (colour ? D3DFMT_A16B16G16R16 : D3DFMT_L16) : (colour ? D3DFMT_X8R8G8B8 : D3DFMT_L8);
   if (const HRESULT hr = allocatePicture(image, format, width, height); hr != S_OK) return hr;
   const uint32_t outMax = maxValue > 255 ? 65535 : 255;
   size_t binaryPos = 0;
@@ -114,12 +114,16 @@ HRESULT decodePpm(Bytes file, DecodedImage& image) {
         v[c] = (v[c] * outMax + maxValue / 2) / maxValue;
       }
       switch (format) {
-        case D3DFMT_L8: row[x] = static_cast<uint8_t>(v[0]); break;
+        case D3DFMT_L8:
+          row[x] = static_cast<uint8_t>(v[0]);
+          break;
         case D3DFMT_L16:
           row[2 * x] = static_cast<uint8_t>(v[0]);
           row[2 * x + 1] = static_cast<uint8_t>(v[0] >> 8);
           break;
-        case D3DFMT_X8R8G8B8: putLe32(row + 4 * x, 0xFF000000u | (v[0] << 16) | (v[1] << 8) | v[2]); break;
+        case D3DFMT_X8R8G8B8:
+          putLe32(row + 4 * x, 0xFF000000u | (v[0] << 16) | (v[1] << 8) | v[2]);
+          break;
         default:  // A16B16G16R16: red, green, blue, alpha from the lowest address up
           for (uint32_t c = 0; c < 4; ++c) {
             const uint32_t s = c < 3 ? v[c] : 65535;
@@ -141,8 +145,7 @@ HRESULT decodePfm(Bytes file, DecodedImage& image) {
   uint32_t width = 0, height = 0;
   float scale = 0;
   if (!reader.skipSpace() || !reader.number(kMaxDimension, width) || !reader.number(kMaxDimension, height) ||
-      !reader.real(scale) || !reader.endOfHeader() || width == 0 || height == 0 || scale == 0 ||
-      !std::isfinite(scale))
+      !reader.real(scale) || !reader.endOfHeader() || width == 0 || height == 0 || scale == 0 || !std::isfinite(scale))
     return kRejected;
   const uint32_t channels = colour ? 3 : 1;
   if (uint64_t{width} * height * channels * 4 > reader.remaining()) return kRejected;
@@ -156,8 +159,8 @@ HRESULT decodePfm(Bytes file, DecodedImage& image) {
       float rgb[3];
       for (uint32_t c = 0; c < channels; ++c) {
         const uint8_t* s = src + (size_t{x} * channels + c) * 4;
-        const uint32_t bits = littleEndian ? le32(s)
-                                           : (uint32_t{s[0]} << 24) | (uint32_t{s[1]} << 16) | (uint32_t{s[2]} << 8) | s[3];
+        const uint32_t bits =
+            littleEndian ? le32(s) : (uint32_t{s[0]} << 24) | (uint32_t{s[1]} << 16) | (uint32_t{s[2]} << 8) | s[3];
         std::memcpy(&rgb[c], &bits, 4);
       }
       if (!colour) rgb[1] = rgb[2] = rgb[0];

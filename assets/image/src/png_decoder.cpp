@@ -78,7 +78,8 @@ D3DFORMAT chooseTransforms(png_structp png, png_infop info, DecodedImage& image)
       if (bitDepth == 16) return D3DFMT_A16B16G16R16;
       png_set_bgr(png);
       return D3DFMT_A8R8G8B8;
-    default: return D3DFMT_UNKNOWN;
+    default:
+      return D3DFMT_UNKNOWN;
   }
 }
 
@@ -98,7 +99,8 @@ HRESULT readPicture(png_structp png, png_infop info, Reader& reader, DecodedImag
   // Interlaced passes fill rows in stages; rows start cleared so that every pass combines right.
   if (passes > 1) std::memset(image.storage.get(), 0, size_t{image.pitch} * image.height);
   for (int pass = 0; pass < passes; ++pass)
-    for (uint32_t y = 0; y < image.height; ++y) png_read_row(png, image.storage.get() + size_t{y} * image.pitch, nullptr);
+    for (uint32_t y = 0; y < image.height; ++y)
+      png_read_row(png, image.storage.get() + size_t{y} * image.pitch, nullptr);
   png_read_end(png, nullptr);
   return S_OK;
 }

@@ -18,8 +18,10 @@ PALETTEENTRY mapEntry(const uint8_t* e, uint32_t entryBits) {
       const uint8_t alpha = entryBits == 16 && (v & 0x8000) ? 255 : 0;
       return PALETTEENTRY{widen5((v >> 10) & 31), widen5((v >> 5) & 31), widen5(v & 31), alpha};
     }
-    case 24: return PALETTEENTRY{e[2], e[1], e[0], 0};
-    default: return PALETTEENTRY{e[2], e[1], e[0], e[3]};
+    case 24:
+      return PALETTEENTRY{e[2], e[1], e[0], 0};
+    default:
+      return PALETTEENTRY{e[2], e[1], e[0], e[3]};
   }
 }
 
@@ -62,7 +64,8 @@ HRESULT decodeTga(Bytes file, DecodedImage& image) {
       if (bitsPerPixel != 8) return kRejected;
       format = D3DFMT_L8;
       break;
-    default: return kRejected;
+    default:
+      return kRejected;
   }
 
   const size_t mapBytes = mapType == 1 ? size_t{mapLength} * ((mapEntryBits + 7) / 8) : 0;
@@ -118,7 +121,8 @@ HRESULT decodeTga(Bytes file, DecodedImage& image) {
         const bool run = (header & 0x80) != 0;
         const size_t need = run ? bytesPerPixel : size_t{count} * bytesPerPixel;
         if (data.size() - pos < need) return kRejected;
-        for (uint32_t i = 0; i < count && written < pixelCount; ++i) store(data.data() + pos + (run ? 0 : i * bytesPerPixel));
+        for (uint32_t i = 0; i < count && written < pixelCount; ++i)
+          store(data.data() + pos + (run ? 0 : i * bytesPerPixel));
         pos += need;
       }
     }

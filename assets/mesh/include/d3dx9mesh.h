@@ -191,8 +191,8 @@ struct ID3DXSkinInfo : public IUnknown {
   // the bone transforms, normals through the inverse transposes (or the transforms when
   // null); everything else is copied.
   virtual HRESULT STDMETHODCALLTYPE UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms,
-                                                      const D3DXMATRIX* boneInvTransposeTransforms,
-                                                      LPCVOID verticesSrc, PVOID verticesDst) = 0;
+                                                      const D3DXMATRIX* boneInvTransposeTransforms, LPCVOID verticesSrc,
+                                                      PVOID verticesDst) = 0;
   // A copy of `mesh` for non-indexed vertex blending: faces grouped by attribute and bone set
   // into bone combinations, each using at most *maxFaceInfl bones (never more than four), its
   // faces and vertices contiguous, drawn as subset k of the new mesh. Vertices carry
@@ -201,12 +201,14 @@ struct ID3DXSkinInfo : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE ConvertToBlendedMesh(LPD3DXMESH mesh, DWORD options, const DWORD* adjacencyIn,
                                                          LPDWORD adjacencyOut, DWORD* faceRemap,
                                                          LPD3DXBUFFER* vertexRemap, DWORD* maxFaceInfl,
-                                                         DWORD* numBoneCombinations,
-                                                         LPD3DXBUFFER* boneCombinationTable, LPD3DXMESH* blendedMesh) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ConvertToIndexedBlendedMesh(
-      LPD3DXMESH mesh, DWORD options, DWORD paletteSize, const DWORD* adjacencyIn, LPDWORD adjacencyOut,
-      DWORD* faceRemap, LPD3DXBUFFER* vertexRemap, DWORD* maxVertexInfl, DWORD* numBoneCombinations,
-      LPD3DXBUFFER* boneCombinationTable, LPD3DXMESH* blendedMesh) = 0;
+                                                         DWORD* numBoneCombinations, LPD3DXBUFFER* boneCombinationTable,
+                                                         LPD3DXMESH* blendedMesh) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ConvertToIndexedBlendedMesh(LPD3DXMESH mesh, DWORD options, DWORD paletteSize,
+                                                                const DWORD* adjacencyIn, LPDWORD adjacencyOut,
+                                                                DWORD* faceRemap, LPD3DXBUFFER* vertexRemap,
+                                                                DWORD* maxVertexInfl, DWORD* numBoneCombinations,
+                                                                LPD3DXBUFFER* boneCombinationTable,
+                                                                LPD3DXMESH* blendedMesh) = 0;
 
  protected:
   ~ID3DXSkinInfo() = default;
@@ -216,8 +218,8 @@ extern "C" {
 // A mesh of numFaces triangles over numVertices vertices of the format, buffers placed as
 // the options say; contents zero. D3DERR_INVALIDCALL for empty meshes, formats without an
 // untransformed or transformed position, and more than 65535 vertices without D3DXMESH_32BIT.
-HRESULT WINAPI D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,
-                                 LPDIRECT3DDEVICE9 device, LPD3DXMESH* mesh);
+HRESULT WINAPI D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
+                                 LPD3DXMESH* mesh);
 // Bytes of one vertex of the format; 0 for a format that is not valid.
 UINT WINAPI D3DXGetFVFVertexSize(DWORD fvf);
 // Each vertex's normal becomes the normalised sum of the normals of the faces around it,

@@ -35,9 +35,9 @@ HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 device, UINT* widt
 // channels and resampled with the filter. Palette formats use the palettes given (none: 256
 // entries of 255).
 HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 destSurface, const PALETTEENTRY* destPalette,
-                                         const RECT* destRect, LPCVOID srcMemory, D3DFORMAT srcFormat,
-                                         UINT srcPitch, const PALETTEENTRY* srcPalette, const RECT* srcRect,
-                                         DWORD filter, D3DCOLOR colorKey);
+                                         const RECT* destRect, LPCVOID srcMemory, D3DFORMAT srcFormat, UINT srcPitch,
+                                         const PALETTEENTRY* srcPalette, const RECT* srcRect, DWORD filter,
+                                         D3DCOLOR colorKey);
 
 // Makes every level after `srcLevel` (D3DX_DEFAULT: 0) from the one above it with the filter
 // (D3DX_DEFAULT: BOX).
@@ -47,15 +47,15 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 texture, const PALETTEEN
 HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID srcData, UINT srcDataSize,
                                                    UINT width, UINT height, UINT mipLevels, DWORD usage,
                                                    D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                                   D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                                   PALETTEENTRY* palette, LPDIRECT3DTEXTURE9* texture);
+                                                   D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                                   LPDIRECT3DTEXTURE9* texture);
 
 // Finds the picture among the module's resources (bitmap type first, then raw data) and
 // creates the texture from its bytes. D3DXERR_INVALIDDATA when there is no such resource.
 HRESULT WINAPI D3DXCreateTextureFromResourceExA(LPDIRECT3DDEVICE9 device, HMODULE srcModule, LPCSTR srcResource,
-                                                UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                                D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                                D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                                UINT width, UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                                D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                                D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
                                                 LPDIRECT3DTEXTURE9* texture);
 
 // The extended form with everything from the picture, a managed pool and default filters.

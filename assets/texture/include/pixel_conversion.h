@@ -13,8 +13,8 @@ namespace d3dx {
 
 struct PixelRegion {
   D3DFORMAT format = D3DFMT_UNKNOWN;
-  void* bits = nullptr;   // first row of the region (of blocks, for DXT formats)
-  uint32_t pitch = 0;     // bytes from row to row (block row to block row)
+  void* bits = nullptr;  // first row of the region (of blocks, for DXT formats)
+  uint32_t pitch = 0;    // bytes from row to row (block row to block row)
   uint32_t width = 0;
   uint32_t height = 0;
   const PALETTEENTRY* palette = nullptr;  // 256 entries for palette formats; null: all 255

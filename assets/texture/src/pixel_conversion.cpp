@@ -40,7 +40,7 @@ uint16_t floatToHalf(float f) {
   if (magnitude < std::ldexp(1.0f, -24) / 2) return sign;
   int exponent;
   const float fraction = std::frexp(magnitude, &exponent);  // magnitude = fraction * 2^exponent
-  if (exponent < -13) {  // subnormal half
+  if (exponent < -13) {                                     // subnormal half
     return sign | static_cast<uint16_t>(std::lrint(std::ldexp(magnitude, 24)));
   }
   uint32_t mantissa = static_cast<uint32_t>(std::lrint(std::ldexp(fraction, 11)));  // 1024..2048
@@ -68,7 +68,8 @@ float unpackField(uint64_t word, ChannelField f, bool isSigned) {
   const uint64_t raw = (word >> f.shift) & fieldMax(f);
   if (!isSigned) return static_cast<float>(raw) / static_cast<float>(fieldMax(f));
   const int64_t half = int64_t{1} << (f.bits - 1);
-  const int64_t value = static_cast<int64_t>(raw) >= half ? static_cast<int64_t>(raw) - 2 * half : static_cast<int64_t>(raw);
+  const int64_t value =
+      static_cast<int64_t>(raw) >= half ? static_cast<int64_t>(raw) - 2 * half : static_cast<int64_t>(raw);
   return std::max(-1.0f, static_cast<float>(value) / static_cast<float>(half - 1));
 }
 
@@ -87,9 +88,11 @@ uint64_t packField(float v, ChannelField f, bool isSigned, float dither) {
 bool hasColour(const PixelFormatInfo& info) { return info.red.bits || info.green.bits || info.blue.bits; }
 
 constexpr PALETTEENTRY kWhitePalette[256] = {
-#define W4 {255, 255, 255, 255}, {255, 255, 255, 255}, {255, 255, 255, 255}, {255, 255, 255, 255}
+#define W4 \
+  {255, 255, 255, 255}, {255, 255, 255, 255}, {255, 255, 255, 255}, { 255, 255, 255, 255 }
 #define W16 W4, W4, W4, W4
-    W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16, W16
+    W16, W16, W16, W16, W16, W16, W16, W16, W16,
+    W16, W16, W16, W16, W16, W16, W16
 #undef W16
 #undef W4
 };
@@ -157,15 +160,24 @@ void unpackRow(const PixelFormatInfo& info, const uint8_t* row, uint32_t width, 
         const bool second = (x & 1) != 0;
         auto n = [](uint8_t v) { return v / 255.0f; };
         switch (info.format) {
-          case D3DFMT_YUY2: out[x] = yuvToRgb(n(p[second ? 2 : 0]), n(p[1]), n(p[3])); break;
-          case D3DFMT_UYVY: out[x] = yuvToRgb(n(p[second ? 3 : 1]), n(p[0]), n(p[2])); break;
-          case D3DFMT_R8G8_B8G8: out[x] = {n(p[0]), n(p[second ? 3 : 1]), n(p[2]), 1.0f}; break;
-          default: out[x] = {n(p[1]), n(p[second ? 2 : 0]), n(p[3]), 1.0f}; break;  // G8R8_G8B8
+          case D3DFMT_YUY2:
+            out[x] = yuvToRgb(n(p[second ? 2 : 0]), n(p[1]), n(p[3]));
+            break;
+          case D3DFMT_UYVY:
+            out[x] = yuvToRgb(n(p[second ? 3 : 1]), n(p[0]), n(p[2]));
+            break;
+          case D3DFMT_R8G8_B8G8:
+            out[x] = {n(p[0]), n(p[second ? 3 : 1]), n(p[2]), 1.0f};
+            break;
+          default:
+            out[x] = {n(p[1]), n(p[second ? 2 : 0]), n(p[3]), 1.0f};
+            break;  // G8R8_G8B8
         }
       }
       break;
     case PixelEncoding::Blocks:
-    case PixelEncoding::None: break;
+    case PixelEncoding::None:
+      break;
   }
 }
 
@@ -242,27 +254,39 @@ void packRow(const PixelFormatInfo& info, const Float4* in, uint32_t width, uint
       break;
     case PixelEncoding::Cx:
       for (uint32_t x = 0; x < width; ++x)
-        writeWord(row + size_t{x} * 2, 2, packField(in[x].r, info.red, true, 0) | packField(in[x].g, info.green, true, 0));
+        writeWord(row + size_t{x} * 2, 2,
+                  packField(in[x].r, info.red, true, 0) | packField(in[x].g, info.green, true, 0));
       break;
     case PixelEncoding::Pairs:
       for (uint32_t x = 0; x < width; x += 2) {
         const Float4& a = in[x];
         const Float4& b = in[std::min(x + 1, width - 1)];
         uint8_t* p = row + size_t{x / 2} * 4;
-        auto luma = [](const Float4& c) { return toByte((16.0f + 65.481f * c.r + 128.553f * c.g + 24.966f * c.b) / 255.0f); };
+        auto luma = [](const Float4& c) {
+          return toByte((16.0f + 65.481f * c.r + 128.553f * c.g + 24.966f * c.b) / 255.0f);
+        };
         const float r = (a.r + b.r) / 2, g = (a.g + b.g) / 2, bl = (a.b + b.b) / 2;
         const uint8_t u = toByte((128.0f - 37.797f * r - 74.203f * g + 112.0f * bl) / 255.0f);
         const uint8_t v = toByte((128.0f + 112.0f * r - 93.786f * g - 18.214f * bl) / 255.0f);
         switch (info.format) {
-          case D3DFMT_YUY2: p[0] = luma(a), p[1] = u, p[2] = luma(b), p[3] = v; break;
-          case D3DFMT_UYVY: p[0] = u, p[1] = luma(a), p[2] = v, p[3] = luma(b); break;
-          case D3DFMT_R8G8_B8G8: p[0] = toByte(r), p[1] = toByte(a.g), p[2] = toByte(bl), p[3] = toByte(b.g); break;
-          default: p[0] = toByte(a.g), p[1] = toByte(r), p[2] = toByte(b.g), p[3] = toByte(bl); break;
+          case D3DFMT_YUY2:
+            p[0] = luma(a), p[1] = u, p[2] = luma(b), p[3] = v;
+            break;
+          case D3DFMT_UYVY:
+            p[0] = u, p[1] = luma(a), p[2] = v, p[3] = luma(b);
+            break;
+          case D3DFMT_R8G8_B8G8:
+            p[0] = toByte(r), p[1] = toByte(a.g), p[2] = toByte(bl), p[3] = toByte(b.g);
+            break;
+          default:
+            p[0] = toByte(a.g), p[1] = toByte(r), p[2] = toByte(b.g), p[3] = toByte(bl);
+            break;
         }
       }
       break;
     case PixelEncoding::Blocks:
-    case PixelEncoding::None: break;
+    case PixelEncoding::None:
+      break;
   }
 }
 
@@ -306,7 +330,8 @@ void writeRegion(const PixelFormatInfo& info, const PixelRegion& region, const s
     return;
   }
   for (uint32_t y = 0; y < region.height; ++y)
-    packRow(info, in.data() + size_t{y} * region.width, region.width, bits + size_t{y} * region.pitch, palette, dither, y);
+    packRow(info, in.data() + size_t{y} * region.width, region.width, bits + size_t{y} * region.pitch, palette, dither,
+            y);
 }
 
 // ---- resampling ------------------------------------------------------------------------
@@ -345,12 +370,14 @@ std::vector<std::vector<Tap>> axisTaps(uint32_t srcN, uint32_t dstN, DWORD kind,
       const double lo = i * scale, hi = (i + 1) * scale;
       for (int64_t j = static_cast<int64_t>(std::floor(lo)); j < hi; ++j) {
         const double cover = std::min<double>(hi, j + 1) - std::max<double>(lo, j);
-        if (cover > 1e-9) t.push_back({std::min(static_cast<uint32_t>(j), srcN - 1), static_cast<float>(cover / scale)});
+        if (cover > 1e-9)
+          t.push_back({std::min(static_cast<uint32_t>(j), srcN - 1), static_cast<float>(cover / scale)});
       }
     } else {  // TRIANGLE when shrinking: a tent as wide as the footprint on either side
       const double radius = scale;
       float total = 0;
-      for (int64_t j = static_cast<int64_t>(std::floor(centre - radius)); j <= static_cast<int64_t>(std::ceil(centre + radius)); ++j) {
+      for (int64_t j = static_cast<int64_t>(std::floor(centre - radius));
+           j <= static_cast<int64_t>(std::ceil(centre + radius)); ++j) {
         const double w = 1.0 - std::fabs(j + 0.5 - centre) / radius;
         if (w <= 0) continue;
         t.push_back({address(j, srcN, mirror), static_cast<float>(w)});
@@ -403,8 +430,8 @@ bool isExactHalving(uint32_t from, uint32_t to) { return from == 1 ? to == 1 : f
 
 bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, const PixelRegion& source) {
   if (info.bitsPerPixel == 32 && info.encoding == PixelEncoding::Packed && info.signedChannels == 0 &&
-      info.red.bits == 8 && info.green.bits == 8 && info.blue.bits == 8 && isExactHalving(source.width, destination.width) &&
-      isExactHalving(source.height, destination.height)) {
+      info.red.bits == 8 && info.green.bits == 8 && info.blue.bits == 8 &&
+      isExactHalving(source.width, destination.width) && isExactHalving(source.height, destination.height)) {
     // Four whole bytes per texel: every byte is averaged on its own.
     const uint32_t stepX = source.width > 1 ? 8 : 4, stepY = source.height > 1 ? 2 : 1;
     for (uint32_t y = 0; y < destination.height; ++y) {
@@ -502,8 +529,8 @@ HRESULT convertPixels(const PixelRegion& destination, const PixelRegion& source,
       (filter & ~DWORD{0xFF | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER}) != 0)
     return D3DERR_INVALIDCALL;
 
-  if (destination.format == source.format && destination.width == source.width &&
-      destination.height == source.height && colorKey == 0) {
+  if (destination.format == source.format && destination.width == source.width && destination.height == source.height &&
+      colorKey == 0) {
     const size_t rowBytes = formatRowBytes(*srcInfo, source.width);
     for (uint32_t y = 0; y < formatRows(*srcInfo, source.height); ++y)
       std::memcpy(static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch,
@@ -541,10 +568,11 @@ HRESULT pictureToRgba8(const DecodedImage& picture, std::vector<uint8_t>& rgba) 
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  const PixelRegion source{picture.format, const_cast<uint8_t*>(picture.pixels), picture.pitch, picture.width,
+  const PixelRegion source{picture.format, const_cast<uint8_t*>(picture.pixels),
+                           picture.pitch,  picture.width,
                            picture.height, picture.palette.empty() ? nullptr : picture.palette.data()};
-  const PixelRegion destination{D3DFMT_A8B8G8R8, rgba.data(), picture.width * 4, picture.width, picture.height,
-                                nullptr};
+  const PixelRegion destination{D3DFMT_A8B8G8R8, rgba.data(),    picture.width * 4,
+                                picture.width,   picture.height, nullptr};
   return convertPixels(destination, source, D3DX_FILTER_NONE, 0);
 }
 

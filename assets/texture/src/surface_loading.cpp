@@ -30,8 +30,8 @@ bool rectOffset(const d3dx::PixelFormatInfo& info, const RECT& r, uint32_t pitch
 
 extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 destSurface, const PALETTEENTRY* destPalette,
                                                     const RECT* destRect, LPCVOID srcMemory, D3DFORMAT srcFormat,
-                                                    UINT srcPitch, const PALETTEENTRY* srcPalette,
-                                                    const RECT* srcRect, DWORD filter, D3DCOLOR colorKey) {
+                                                    UINT srcPitch, const PALETTEENTRY* srcPalette, const RECT* srcRect,
+                                                    DWORD filter, D3DCOLOR colorKey) {
   if (destSurface == nullptr || srcMemory == nullptr || srcRect == nullptr) return D3DERR_INVALIDCALL;
   const d3dx::PixelFormatInfo* srcInfo = d3dx::pixelFormatInfo(srcFormat);
   if (srcInfo == nullptr || !validRect(*srcRect, UINT32_MAX >> 1, UINT32_MAX >> 1)) return D3DERR_INVALIDCALL;
@@ -82,10 +82,10 @@ extern "C" HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 texture, cons
       texture2d->UnlockRect(level - 1);
       return hr;
     }
-    const d3dx::PixelRegion source{above.Format, src.pBits, static_cast<uint32_t>(src.Pitch), above.Width,
-                                   above.Height, palette};
-    const d3dx::PixelRegion destination{below.Format, dst.pBits, static_cast<uint32_t>(dst.Pitch), below.Width,
-                                        below.Height, palette};
+    const d3dx::PixelRegion source{above.Format, src.pBits,    static_cast<uint32_t>(src.Pitch),
+                                   above.Width,  above.Height, palette};
+    const d3dx::PixelRegion destination{below.Format, dst.pBits,    static_cast<uint32_t>(dst.Pitch),
+                                        below.Width,  below.Height, palette};
     const HRESULT hr = d3dx::convertPixels(destination, source, filter, 0);
     texture2d->UnlockRect(level);
     texture2d->UnlockRect(level - 1);

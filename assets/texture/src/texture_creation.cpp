@@ -135,8 +135,7 @@ UINT nextPowerOfTwo(UINT v) {
 }  // namespace
 
 extern "C" HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 device, UINT* width, UINT* height,
-                                                       UINT* mipLevels, DWORD usage, D3DFORMAT* format,
-                                                       D3DPOOL pool) {
+                                                       UINT* mipLevels, DWORD usage, D3DFORMAT* format, D3DPOOL pool) {
   if (device == nullptr) return D3DERR_INVALIDCALL;
   if (usage == D3DX_DEFAULT) usage = 0;
   if ((usage & ~kTextureUsages) != 0) return D3DERR_INVALIDCALL;
@@ -156,9 +155,12 @@ extern "C" HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 device,
 
   auto given = [](const UINT* v) { return v != nullptr && *v != D3DX_DEFAULT; };
   UINT w = given(width) ? *width : 0, h = given(height) ? *height : 0;
-  if (!given(width) && !given(height)) w = h = 256;
-  else if (!given(width)) w = h;
-  else if (!given(height)) h = w;
+  if (!given(width) && !given(height))
+    w = h = 256;
+  else if (!given(width))
+    w = h;
+  else if (!given(height))
+    h = w;
   w = std::max<UINT>(w, 1);
   h = std::max<UINT>(h, 1);
   if (caps.MaxTextureWidth) w = std::min<UINT>(w, caps.MaxTextureWidth);
@@ -236,11 +238,11 @@ HRESULT loadLevel(IDirect3DTexture9* texture, UINT level, const d3dx::DecodedIma
 }  // namespace
 
 extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID srcData,
-                                                              UINT srcDataSize, UINT width, UINT height,
-                                                              UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                                              D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                                              D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                                              PALETTEENTRY* palette, LPDIRECT3DTEXTURE9* texture) {
+                                                              UINT srcDataSize, UINT width, UINT height, UINT mipLevels,
+                                                              DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                                              DWORD mipFilter, D3DCOLOR colorKey,
+                                                              D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                                              LPDIRECT3DTEXTURE9* texture) {
   if (device == nullptr || srcData == nullptr || srcDataSize == 0 || texture == nullptr) return D3DERR_INVALIDCALL;
 
   d3dx::DecodedImage picture;
@@ -266,8 +268,8 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   if (!pictureColours.empty()) {
     if (colorKey != 0) {
       for (PALETTEENTRY& e : pictureColours)
-        if (e.peRed == ((colorKey >> 16) & 255) && e.peGreen == ((colorKey >> 8) & 255) && e.peBlue == (colorKey & 255) &&
-            e.peFlags == colorKey >> 24)
+        if (e.peRed == ((colorKey >> 16) & 255) && e.peGreen == ((colorKey >> 8) & 255) &&
+            e.peBlue == (colorKey & 255) && e.peFlags == colorKey >> 24)
           e = PALETTEENTRY{0, 0, 0, 0};
       colorKey = 0;
     }
@@ -319,8 +321,8 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   const bool staged = pool == D3DPOOL_DEFAULT && !(createUsage & D3DUSAGE_DYNAMIC);
   ComPtr<IDirect3DTexture9> fill = result;
   if (staged) {
-    if (const HRESULT hr = device->CreateTexture(settledWidth, settledHeight, result->GetLevelCount(), 0,
-                                                 settledFormat, D3DPOOL_SYSTEMMEM, fill.receive(), nullptr);
+    if (const HRESULT hr = device->CreateTexture(settledWidth, settledHeight, result->GetLevelCount(), 0, settledFormat,
+                                                 D3DPOOL_SYSTEMMEM, fill.receive(), nullptr);
         FAILED(hr))
       return hr;
   }
@@ -354,10 +356,9 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
 }
 
 extern "C" HRESULT WINAPI D3DXCreateTextureFromResourceExA(LPDIRECT3DDEVICE9 device, HMODULE srcModule,
-                                                           LPCSTR srcResource, UINT width, UINT height,
-                                                           UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                                           D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                                           D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
+                                                           LPCSTR srcResource, UINT width, UINT height, UINT mipLevels,
+                                                           DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                                           DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
                                                            PALETTEENTRY* palette, LPDIRECT3DTEXTURE9* texture) {
   HRSRC resource = FindResourceA(srcModule, srcResource, MAKEINTRESOURCEA(2));  // RT_BITMAP
   if (resource == nullptr) resource = FindResourceA(srcModule, srcResource, RT_RCDATA);

@@ -110,7 +110,7 @@ struct Node {
 
 struct Document {
   std::shared_ptr<const TemplateTable> registered;
-  TemplateTable own;  // the file's own declarations
+  TemplateTable own;        // the file's own declarations
   std::vector<Node> nodes;  // every data object, in file order
   std::vector<uint32_t> topLevel;
   std::vector<uint8_t> data;  // packed member data of all objects

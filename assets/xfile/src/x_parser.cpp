@@ -29,12 +29,14 @@ struct Keyword {
   Tok token;
 };
 constexpr Keyword kKeywords[] = {
-    {"template", Tok::Template}, {"WORD", Tok::Word},         {"DWORD", Tok::Dword},
-    {"FLOAT", Tok::Float},       {"DOUBLE", Tok::Double},     {"CHAR", Tok::Char},
-    {"UCHAR", Tok::Uchar},       {"SWORD", Tok::Sword},       {"SDWORD", Tok::Sdword},
-    {"STRING", Tok::Lpstr},      {"UNICODE", Tok::Unicode},   {"CSTRING", Tok::Cstring},
-    {"array", Tok::Array},       {"ULONGLONG", Tok::Ulonglong}, {"BINARY", Tok::Binary},
-    {"BINARY_RESOURCE", Tok::BinaryResource},
+    {"template", Tok::Template}, {"WORD", Tok::Word},
+    {"DWORD", Tok::Dword},       {"FLOAT", Tok::Float},
+    {"DOUBLE", Tok::Double},     {"CHAR", Tok::Char},
+    {"UCHAR", Tok::Uchar},       {"SWORD", Tok::Sword},
+    {"SDWORD", Tok::Sdword},     {"STRING", Tok::Lpstr},
+    {"UNICODE", Tok::Unicode},   {"CSTRING", Tok::Cstring},
+    {"array", Tok::Array},       {"ULONGLONG", Tok::Ulonglong},
+    {"BINARY", Tok::Binary},     {"BINARY_RESOURCE", Tok::BinaryResource},
 };
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -109,7 +111,8 @@ class Lexer {
 
 bool Lexer::nextText(Token& t) {
   for (;;) {
-    while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n' || *m_p == '\v' || *m_p == '\f')) {
+    while (m_p < m_end &&
+           (*m_p == ' ' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n' || *m_p == '\v' || *m_p == '\f')) {
       ++m_p;
     }
     if (m_p == m_end) {
@@ -126,18 +129,48 @@ bool Lexer::nextText(Token& t) {
   }
   const uint8_t c = *m_p;
   switch (c) {
-    case '{': ++m_p; t.kind = Tok::OBrace; return true;
-    case '}': ++m_p; t.kind = Tok::CBrace; return true;
-    case '(': ++m_p; t.kind = Tok::OParen; return true;
-    case ')': ++m_p; t.kind = Tok::CParen; return true;
-    case '[': ++m_p; t.kind = Tok::OBracket; return true;
-    case ']': ++m_p; t.kind = Tok::CBracket; return true;
-    case ',': ++m_p; t.kind = Tok::Comma; return true;
-    case ';': ++m_p; t.kind = Tok::Semicolon; return true;
-    case '.': ++m_p; t.kind = Tok::Dot; return true;
-    case '<': return textGuid(t);
-    case '"': return textString(t);
-    default: break;
+    case '{':
+      ++m_p;
+      t.kind = Tok::OBrace;
+      return true;
+    case '}':
+      ++m_p;
+      t.kind = Tok::CBrace;
+      return true;
+    case '(':
+      ++m_p;
+      t.kind = Tok::OParen;
+      return true;
+    case ')':
+      ++m_p;
+      t.kind = Tok::CParen;
+      return true;
+    case '[':
+      ++m_p;
+      t.kind = Tok::OBracket;
+      return true;
+    case ']':
+      ++m_p;
+      t.kind = Tok::CBracket;
+      return true;
+    case ',':
+      ++m_p;
+      t.kind = Tok::Comma;
+      return true;
+    case ';':
+      ++m_p;
+      t.kind = Tok::Semicolon;
+      return true;
+    case '.':
+      ++m_p;
+      t.kind = Tok::Dot;
+      return true;
+    case '<':
+      return textGuid(t);
+    case '"':
+      return textString(t);
+    default:
+      break;
   }
   if ((c >= '0' && c <= '9') || c == '+' || c == '-') return textNumber(t);
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_') {
@@ -177,7 +210,7 @@ bool Lexer::textGuid(Token& t) {
     }
     return static_cast<long long>(v);
   };
-  long long parts[11] = {hex(0, 8), hex(9, 4), hex(14, 4), hex(19, 2), hex(21, 2), hex(24, 2),
+  long long parts[11] = {hex(0, 8),  hex(9, 4),  hex(14, 4), hex(19, 2), hex(21, 2), hex(24, 2),
                          hex(26, 2), hex(28, 2), hex(30, 2), hex(32, 2), hex(34, 2)};
   for (long long p : parts) {
     if (p < 0) return false;
@@ -207,20 +240,36 @@ bool Lexer::textString(Token& t) {
     if (m_p == m_end) return false;
     ch = *m_p++;
     switch (ch) {
-      case 'b': put(8); break;
-      case 'e': put(27); break;
-      case 'f': put(12); break;
-      case 'n': put(10); break;
-      case 'r': put(13); break;
-      case 't': put(9); break;
-      case 'v': put(11); break;
+      case 'b':
+        put(8);
+        break;
+      case 'e':
+        put(27);
+        break;
+      case 'f':
+        put(12);
+        break;
+      case 'n':
+        put(10);
+        break;
+      case 'r':
+        put(13);
+        break;
+      case 't':
+        put(9);
+        break;
+      case 'v':
+        put(11);
+        break;
       case '0': {
         unsigned v = 0;
         for (int i = 0; i < 3 && m_p < m_end && *m_p >= '0' && *m_p <= '7'; ++i) v = v * 8 + (*m_p++ - '0');
         put(static_cast<uint8_t>(v));
         break;
       }
-      default: put(ch); break;
+      default:
+        put(ch);
+        break;
     }
   }
   t.text = m_string;

@@ -49,9 +49,11 @@ extern "C" const IID IID_IDirect3DIndexBuffer9;
 struct IDirect3D9 : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void* initializeFunction) = 0;
   virtual UINT STDMETHODCALLTYPE GetAdapterCount() = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* identifier) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags,
+                                                         D3DADAPTER_IDENTIFIER9* identifier) = 0;
   virtual UINT STDMETHODCALLTYPE GetAdapterModeCount(UINT adapter, D3DFORMAT format) = 0;
-  virtual HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode,
+                                                     D3DDISPLAYMODE* displayMode) = 0;
   // The desktop mode of the display the window layer runs on (60 Hz when it reports none).
   virtual HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) = 0;
   virtual HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
@@ -64,8 +66,8 @@ struct IDirect3D9 : IUnknown {
                                                                D3DFORMAT surfaceFormat, BOOL windowed,
                                                                D3DMULTISAMPLE_TYPE multiSampleType,
                                                                DWORD* qualityLevels) = 0;
-  virtual HRESULT STDMETHODCALLTYPE CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType,
-                                                           D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
+  virtual HRESULT STDMETHODCALLTYPE CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                                                           D3DFORMAT renderTargetFormat,
                                                            D3DFORMAT depthStencilFormat) = 0;
   virtual HRESULT STDMETHODCALLTYPE CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE deviceType,
                                                                 D3DFORMAT sourceFormat, D3DFORMAT targetFormat) = 0;
@@ -77,6 +79,7 @@ struct IDirect3D9 : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
                                                  DWORD behaviorFlags, D3DPRESENT_PARAMETERS* presentationParameters,
                                                  IDirect3DDevice9** device) = 0;
+
  protected:
   ~IDirect3D9() = default;
 };
@@ -92,7 +95,8 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) = 0;
   // Adapter, device type, focus window and behaviour flags as given to CreateDevice.
   virtual HRESULT STDMETHODCALLTYPE GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SetCursorProperties(UINT xHotSpot, UINT yHotSpot, IDirect3DSurface9* cursorBitmap) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetCursorProperties(UINT xHotSpot, UINT yHotSpot,
+                                                        IDirect3DSurface9* cursorBitmap) = 0;
   virtual void STDMETHODCALLTYPE SetCursorPosition(int x, int y, DWORD flags) = 0;
   virtual BOOL STDMETHODCALLTYPE ShowCursor(BOOL show) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* presentationParameters,
@@ -130,16 +134,17 @@ struct IDirect3DDevice9 : IUnknown {
                                                        BOOL lockable, IDirect3DSurface9** surface,
                                                        HANDLE* sharedHandle) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
-                                                              D3DMULTISAMPLE_TYPE multiSample,
-                                                              DWORD multisampleQuality, BOOL discard,
-                                                              IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
+                                                              D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                                                              BOOL discard, IDirect3DSurface9** surface,
+                                                              HANDLE* sharedHandle) = 0;
   virtual HRESULT STDMETHODCALLTYPE UpdateSurface(IDirect3DSurface9* sourceSurface, const RECT* sourceRect,
                                                   IDirect3DSurface9* destinationSurface, const POINT* destPoint) = 0;
   // Copies the levels of a system-memory texture into a default-pool texture of the same
   // format (source levels matched to the destination's sizes).
   virtual HRESULT STDMETHODCALLTYPE UpdateTexture(IDirect3DBaseTexture9* sourceTexture,
                                                   IDirect3DBaseTexture9* destinationTexture) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetRenderTargetData(IDirect3DSurface9* renderTarget,
+                                                        IDirect3DSurface9* destSurface) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurface) = 0;
   virtual HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9* sourceSurface, const RECT* sourceRect,
                                                 IDirect3DSurface9* destSurface, const RECT* destRect,
@@ -209,12 +214,10 @@ struct IDirect3DDevice9 : IUnknown {
                                                          UINT minVertexIndex, UINT numVertices, UINT startIndex,
                                                          UINT primitiveCount) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
-                                                    const void* vertexStreamZeroData,
-                                                    UINT vertexStreamZeroStride) = 0;
+                                                    const void* vertexStreamZeroData, UINT vertexStreamZeroStride) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex,
-                                                           UINT numVertices, UINT primitiveCount,
-                                                           const void* indexData, D3DFORMAT indexDataFormat,
-                                                           const void* vertexStreamZeroData,
+                                                           UINT numVertices, UINT primitiveCount, const void* indexData,
+                                                           D3DFORMAT indexDataFormat, const void* vertexStreamZeroData,
                                                            UINT vertexStreamZeroStride) = 0;
   virtual HRESULT STDMETHODCALLTYPE ProcessVertices(UINT srcStartIndex, UINT destIndex, UINT vertexCount,
                                                     IDirect3DVertexBuffer9* destBuffer,
@@ -259,6 +262,7 @@ struct IDirect3DDevice9 : IUnknown {
                                                  const D3DTRIPATCH_INFO* triPatchInfo) = 0;
   virtual HRESULT STDMETHODCALLTYPE DeletePatch(UINT handle) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) = 0;
+
  protected:
   ~IDirect3DDevice9() = default;
 };
@@ -272,6 +276,7 @@ struct IDirect3DResource9 : IUnknown {
   virtual DWORD STDMETHODCALLTYPE GetPriority() = 0;
   virtual void STDMETHODCALLTYPE PreLoad() = 0;
   virtual D3DRESOURCETYPE STDMETHODCALLTYPE GetType() = 0;
+
  protected:
   ~IDirect3DResource9() = default;
 };
@@ -283,6 +288,7 @@ struct IDirect3DBaseTexture9 : IDirect3DResource9 {
   virtual HRESULT STDMETHODCALLTYPE SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filterType) = 0;
   virtual D3DTEXTUREFILTERTYPE STDMETHODCALLTYPE GetAutoGenFilterType() = 0;
   virtual void STDMETHODCALLTYPE GenerateMipSubLevels() = 0;
+
  protected:
   ~IDirect3DBaseTexture9() = default;
 };
@@ -295,6 +301,7 @@ struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
   virtual HRESULT STDMETHODCALLTYPE LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) = 0;
   virtual HRESULT STDMETHODCALLTYPE UnlockRect(UINT level) = 0;
   virtual HRESULT STDMETHODCALLTYPE AddDirtyRect(const RECT* dirtyRect) = 0;
+
  protected:
   ~IDirect3DTexture9() = default;
 };
@@ -308,6 +315,7 @@ struct IDirect3DSurface9 : IDirect3DResource9 {
   // ReleaseDC hands the result to OpenGL.
   virtual HRESULT STDMETHODCALLTYPE GetDC(HDC* dc) = 0;
   virtual HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) = 0;
+
  protected:
   ~IDirect3DSurface9() = default;
 };
@@ -317,6 +325,7 @@ struct IDirect3DVertexBuffer9 : IDirect3DResource9 {
   virtual HRESULT STDMETHODCALLTYPE Lock(UINT offsetToLock, UINT sizeToLock, void** data, DWORD flags) = 0;
   virtual HRESULT STDMETHODCALLTYPE Unlock() = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;
+
  protected:
   ~IDirect3DVertexBuffer9() = default;
 };
@@ -325,6 +334,7 @@ struct IDirect3DIndexBuffer9 : IDirect3DResource9 {
   virtual HRESULT STDMETHODCALLTYPE Lock(UINT offsetToLock, UINT sizeToLock, void** data, DWORD flags) = 0;
   virtual HRESULT STDMETHODCALLTYPE Unlock() = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
+
  protected:
   ~IDirect3DIndexBuffer9() = default;
 };

@@ -6,13 +6,13 @@
 
 typedef DWORD D3DCOLOR;
 
-#define D3DCOLOR_ARGB(a, r, g, b)                                                             \
+#define D3DCOLOR_ARGB(a, r, g, b)                                                                         \
   static_cast<D3DCOLOR>(((static_cast<DWORD>(a) & 0xFF) << 24) | ((static_cast<DWORD>(r) & 0xFF) << 16) | \
                         ((static_cast<DWORD>(g) & 0xFF) << 8) | (static_cast<DWORD>(b) & 0xFF))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xFF, r, g, b)
 
-#define MAKEFOURCC(c0, c1, c2, c3)                                                  \
+#define MAKEFOURCC(c0, c1, c2, c3)                                                                \
   (static_cast<DWORD>(static_cast<BYTE>(c0)) | (static_cast<DWORD>(static_cast<BYTE>(c1)) << 8) | \
    (static_cast<DWORD>(static_cast<BYTE>(c2)) << 16) | (static_cast<DWORD>(static_cast<BYTE>(c3)) << 24))
 
@@ -430,10 +430,10 @@ enum D3DPRIMITIVETYPE {
 #define D3DFVF_TEXTUREFORMAT1 3
 #define D3DFVF_TEXTUREFORMAT3 1
 #define D3DFVF_TEXTUREFORMAT4 2
-#define D3DFVF_TEXCOORDSIZE1(i) (D3DFVF_TEXTUREFORMAT1 << ((i) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE2(i) (D3DFVF_TEXTUREFORMAT2 << ((i) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE3(i) (D3DFVF_TEXTUREFORMAT3 << ((i) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE4(i) (D3DFVF_TEXTUREFORMAT4 << ((i) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE1(i) (D3DFVF_TEXTUREFORMAT1 << ((i)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE2(i) (D3DFVF_TEXTUREFORMAT2 << ((i)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE3(i) (D3DFVF_TEXTUREFORMAT3 << ((i)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE4(i) (D3DFVF_TEXTUREFORMAT4 << ((i)*2 + 16))
 
 // ---- render states ---------------------------------------------------------------------
 enum D3DRENDERSTATETYPE {
@@ -600,7 +600,13 @@ enum D3DSTENCILOP {
   D3DSTENCILOP_FORCE_DWORD = 0x7fffffff
 };
 
-enum D3DFOGMODE { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3, D3DFOG_FORCE_DWORD = 0x7fffffff };
+enum D3DFOGMODE {
+  D3DFOG_NONE = 0,
+  D3DFOG_EXP = 1,
+  D3DFOG_EXP2 = 2,
+  D3DFOG_LINEAR = 3,
+  D3DFOG_FORCE_DWORD = 0x7fffffff
+};
 
 enum D3DMATERIALCOLORSOURCE {
   D3DMCS_MATERIAL = 0,
@@ -728,7 +734,12 @@ enum D3DTEXTUREADDRESS {
 };
 
 // ---- state blocks and queries (declared for the interface's slot order) ----------------
-enum D3DSTATEBLOCKTYPE { D3DSBT_ALL = 1, D3DSBT_PIXELSTATE = 2, D3DSBT_VERTEXSTATE = 3, D3DSBT_FORCE_DWORD = 0x7fffffff };
+enum D3DSTATEBLOCKTYPE {
+  D3DSBT_ALL = 1,
+  D3DSBT_PIXELSTATE = 2,
+  D3DSBT_VERTEXSTATE = 3,
+  D3DSBT_FORCE_DWORD = 0x7fffffff
+};
 enum D3DQUERYTYPE { D3DQUERYTYPE_EVENT = 8, D3DQUERYTYPE_OCCLUSION = 9, D3DQUERYTYPE_FORCE_DWORD = 0x7fffffff };
 
 #define D3DDP_MAXTEXCOORD 8

@@ -9,8 +9,8 @@ namespace d3d9 {
 
 namespace {
 
-constexpr DWORD kBufferUsages = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC | D3DUSAGE_SOFTWAREPROCESSING |
-                                D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS;
+constexpr DWORD kBufferUsages =
+    D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS;
 constexpr UINT kMaxBufferLength = 256u << 20;
 
 // Makes a buffer and hands its first reference out; running out of memory is an error result.
@@ -99,8 +99,7 @@ template class Buffer<IDirect3DIndexBuffer9>;
 
 // ---- vertex buffers --------------------------------------------------------------------
 
-HRESULT VertexBuffer::create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                             VertexBuffer** buffer) {
+HRESULT VertexBuffer::create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, VertexBuffer** buffer) {
   initReturnPtr(buffer);
   if (buffer == nullptr || !validArguments(length, usage, pool)) return D3DERR_INVALIDCALL;
   if (fvf != 0) {

@@ -63,8 +63,7 @@ class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {
 
 class IndexBuffer final : public Buffer<IDirect3DIndexBuffer9> {
  public:
-  static HRESULT create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                        IndexBuffer** buffer);
+  static HRESULT create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IndexBuffer** buffer);
   HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* desc) override;
   D3DFORMAT format() const { return m_format; }
 

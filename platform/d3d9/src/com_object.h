@@ -94,12 +94,16 @@ class Ref {
 
  private:
   static void acquire(T* object) {
-    if constexpr (kPublic) object->AddRef();
-    else object->addRefPrivate();
+    if constexpr (kPublic)
+      object->AddRef();
+    else
+      object->addRefPrivate();
   }
   static void release(T* object) {
-    if constexpr (kPublic) object->Release();
-    else object->releasePrivate();
+    if constexpr (kPublic)
+      object->Release();
+    else
+      object->releasePrivate();
   }
   T* m_ptr = nullptr;
 };

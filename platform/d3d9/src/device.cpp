@@ -23,13 +23,24 @@ uint32_t verticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
   const uint64_t n = primitives;
   uint64_t count = 0;
   switch (type) {
-    case D3DPT_POINTLIST: count = n; break;
-    case D3DPT_LINELIST: count = 2 * n; break;
-    case D3DPT_LINESTRIP: count = n + 1; break;
-    case D3DPT_TRIANGLELIST: count = 3 * n; break;
+    case D3DPT_POINTLIST:
+      count = n;
+      break;
+    case D3DPT_LINELIST:
+      count = 2 * n;
+      break;
+    case D3DPT_LINESTRIP:
+      count = n + 1;
+      break;
+    case D3DPT_TRIANGLELIST:
+      count = 3 * n;
+      break;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: count = n + 2; break;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+      count = n + 2;
+      break;
+    default:
+      return 0;
   }
   return count > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(count);
 }
@@ -57,21 +68,46 @@ const DeviceState& defaultState() {
 // Which dirty bits a render state touches; 0 for states only recorded.
 uint32_t dirtyBitsFor(D3DRENDERSTATETYPE state) {
   switch (state) {
-    case D3DRS_ZENABLE: case D3DRS_ZWRITEENABLE: case D3DRS_ZFUNC: case D3DRS_SRCBLEND: case D3DRS_DESTBLEND:
-    case D3DRS_CULLMODE: case D3DRS_ALPHABLENDENABLE: case D3DRS_BLENDOP: case D3DRS_COLORWRITEENABLE:
-    case D3DRS_SEPARATEALPHABLENDENABLE: case D3DRS_SRCBLENDALPHA: case D3DRS_DESTBLENDALPHA:
-    case D3DRS_BLENDOPALPHA: case D3DRS_BLENDFACTOR: case D3DRS_FILLMODE:
+    case D3DRS_ZENABLE:
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ZFUNC:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_CULLMODE:
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_BLENDOP:
+    case D3DRS_COLORWRITEENABLE:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+    case D3DRS_BLENDOPALPHA:
+    case D3DRS_BLENDFACTOR:
+    case D3DRS_FILLMODE:
       return kDirtyRaster;
-    case D3DRS_ALPHATESTENABLE: case D3DRS_ALPHAREF: case D3DRS_ALPHAFUNC: case D3DRS_TEXTUREFACTOR:
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_ALPHAREF:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_TEXTUREFACTOR:
       return kDirtyFragment;
-    case D3DRS_LIGHTING: case D3DRS_AMBIENT: case D3DRS_COLORVERTEX: case D3DRS_NORMALIZENORMALS:
-    case D3DRS_DIFFUSEMATERIALSOURCE: case D3DRS_SPECULARMATERIALSOURCE: case D3DRS_AMBIENTMATERIALSOURCE:
+    case D3DRS_LIGHTING:
+    case D3DRS_AMBIENT:
+    case D3DRS_COLORVERTEX:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_DIFFUSEMATERIALSOURCE:
+    case D3DRS_SPECULARMATERIALSOURCE:
+    case D3DRS_AMBIENTMATERIALSOURCE:
     case D3DRS_EMISSIVEMATERIALSOURCE:
       return kDirtyLighting;
     case D3DRS_VERTEXBLEND:
       return kDirtyTransforms;
-    case D3DRS_POINTSIZE: case D3DRS_POINTSIZE_MIN: case D3DRS_POINTSIZE_MAX: case D3DRS_POINTSPRITEENABLE:
-    case D3DRS_POINTSCALEENABLE: case D3DRS_POINTSCALE_A: case D3DRS_POINTSCALE_B: case D3DRS_POINTSCALE_C:
+    case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN:
+    case D3DRS_POINTSIZE_MAX:
+    case D3DRS_POINTSPRITEENABLE:
+    case D3DRS_POINTSCALEENABLE:
+    case D3DRS_POINTSCALE_A:
+    case D3DRS_POINTSCALE_B:
+    case D3DRS_POINTSCALE_C:
       return kDirtyPoint;
     default:
       return 0;
@@ -87,47 +123,124 @@ struct RenderStateCheck {
 
 RenderStateCheck renderStateCheck(D3DRENDERSTATETYPE state) {
   switch (state) {
-    case D3DRS_ZENABLE: return {StateRule::Range, D3DZB_FALSE, D3DZB_TRUE};
-    case D3DRS_FILLMODE: return {StateRule::Range, D3DFILL_POINT, D3DFILL_SOLID};
-    case D3DRS_ZWRITEENABLE: case D3DRS_ALPHATESTENABLE: case D3DRS_LASTPIXEL: case D3DRS_DITHERENABLE:
-    case D3DRS_ALPHABLENDENABLE: case D3DRS_CLIPPING: case D3DRS_LIGHTING: case D3DRS_COLORVERTEX:
-    case D3DRS_LOCALVIEWER: case D3DRS_NORMALIZENORMALS: case D3DRS_POINTSPRITEENABLE:
-    case D3DRS_POINTSCALEENABLE: case D3DRS_MULTISAMPLEANTIALIAS:
-    case D3DRS_SEPARATEALPHABLENDENABLE: case D3DRS_RANGEFOGENABLE:
+    case D3DRS_ZENABLE:
+      return {StateRule::Range, D3DZB_FALSE, D3DZB_TRUE};
+    case D3DRS_FILLMODE:
+      return {StateRule::Range, D3DFILL_POINT, D3DFILL_SOLID};
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_LASTPIXEL:
+    case D3DRS_DITHERENABLE:
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_CLIPPING:
+    case D3DRS_LIGHTING:
+    case D3DRS_COLORVERTEX:
+    case D3DRS_LOCALVIEWER:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_POINTSPRITEENABLE:
+    case D3DRS_POINTSCALEENABLE:
+    case D3DRS_MULTISAMPLEANTIALIAS:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_RANGEFOGENABLE:
       return {StateRule::Bool};
-    case D3DRS_SRCBLEND: case D3DRS_DESTBLEND: case D3DRS_SRCBLENDALPHA: case D3DRS_DESTBLENDALPHA:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
       return {StateRule::Blend};
-    case D3DRS_CULLMODE: return {StateRule::Range, D3DCULL_NONE, D3DCULL_CCW};
-    case D3DRS_ZFUNC: case D3DRS_ALPHAFUNC: return {StateRule::Compare};
-    case D3DRS_ALPHAREF: return {StateRule::Range, 0, 255};
-    case D3DRS_BLENDOP: case D3DRS_BLENDOPALPHA: return {StateRule::BlendOp};
-    case D3DRS_DIFFUSEMATERIALSOURCE: case D3DRS_SPECULARMATERIALSOURCE: case D3DRS_AMBIENTMATERIALSOURCE:
+    case D3DRS_CULLMODE:
+      return {StateRule::Range, D3DCULL_NONE, D3DCULL_CCW};
+    case D3DRS_ZFUNC:
+    case D3DRS_ALPHAFUNC:
+      return {StateRule::Compare};
+    case D3DRS_ALPHAREF:
+      return {StateRule::Range, 0, 255};
+    case D3DRS_BLENDOP:
+    case D3DRS_BLENDOPALPHA:
+      return {StateRule::BlendOp};
+    case D3DRS_DIFFUSEMATERIALSOURCE:
+    case D3DRS_SPECULARMATERIALSOURCE:
+    case D3DRS_AMBIENTMATERIALSOURCE:
     case D3DRS_EMISSIVEMATERIALSOURCE:
       return {StateRule::Range, D3DMCS_MATERIAL, D3DMCS_COLOR2};
-    case D3DRS_VERTEXBLEND: return {StateRule::Range, D3DVBF_DISABLE, D3DVBF_3WEIGHTS};
-    case D3DRS_COLORWRITEENABLE: return {StateRule::Range, 0, 0xF};
+    case D3DRS_VERTEXBLEND:
+      return {StateRule::Range, D3DVBF_DISABLE, D3DVBF_3WEIGHTS};
+    case D3DRS_COLORWRITEENABLE:
+      return {StateRule::Range, 0, 0xF};
     // Values that matter only to features that are off here (fog, stencil, patches,
     // tweening, extra render targets) are recorded as given.
-    case D3DRS_TEXTUREFACTOR: case D3DRS_AMBIENT: case D3DRS_BLENDFACTOR: case D3DRS_POINTSIZE:
-    case D3DRS_POINTSIZE_MIN: case D3DRS_POINTSIZE_MAX: case D3DRS_POINTSCALE_A: case D3DRS_POINTSCALE_B:
-    case D3DRS_POINTSCALE_C: case D3DRS_FOGCOLOR: case D3DRS_FOGTABLEMODE: case D3DRS_FOGSTART: case D3DRS_FOGEND:
-    case D3DRS_FOGDENSITY: case D3DRS_FOGVERTEXMODE: case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL:
-    case D3DRS_STENCILPASS: case D3DRS_STENCILFUNC: case D3DRS_STENCILREF: case D3DRS_STENCILMASK:
-    case D3DRS_STENCILWRITEMASK: case D3DRS_MULTISAMPLEMASK: case D3DRS_PATCHEDGESTYLE:
-    case D3DRS_DEBUGMONITORTOKEN: case D3DRS_TWEENFACTOR: case D3DRS_POSITIONDEGREE: case D3DRS_NORMALDEGREE:
-    case D3DRS_MINTESSELLATIONLEVEL: case D3DRS_MAXTESSELLATIONLEVEL: case D3DRS_ADAPTIVETESS_X:
-    case D3DRS_ADAPTIVETESS_Y: case D3DRS_ADAPTIVETESS_Z: case D3DRS_ADAPTIVETESS_W: case D3DRS_CCW_STENCILFAIL:
-    case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS: case D3DRS_CCW_STENCILFUNC:
-    case D3DRS_COLORWRITEENABLE1: case D3DRS_COLORWRITEENABLE2: case D3DRS_COLORWRITEENABLE3:
+    case D3DRS_TEXTUREFACTOR:
+    case D3DRS_AMBIENT:
+    case D3DRS_BLENDFACTOR:
+    case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN:
+    case D3DRS_POINTSIZE_MAX:
+    case D3DRS_POINTSCALE_A:
+    case D3DRS_POINTSCALE_B:
+    case D3DRS_POINTSCALE_C:
+    case D3DRS_FOGCOLOR:
+    case D3DRS_FOGTABLEMODE:
+    case D3DRS_FOGSTART:
+    case D3DRS_FOGEND:
+    case D3DRS_FOGDENSITY:
+    case D3DRS_FOGVERTEXMODE:
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK:
+    case D3DRS_STENCILWRITEMASK:
+    case D3DRS_MULTISAMPLEMASK:
+    case D3DRS_PATCHEDGESTYLE:
+    case D3DRS_DEBUGMONITORTOKEN:
+    case D3DRS_TWEENFACTOR:
+    case D3DRS_POSITIONDEGREE:
+    case D3DRS_NORMALDEGREE:
+    case D3DRS_MINTESSELLATIONLEVEL:
+    case D3DRS_MAXTESSELLATIONLEVEL:
+    case D3DRS_ADAPTIVETESS_X:
+    case D3DRS_ADAPTIVETESS_Y:
+    case D3DRS_ADAPTIVETESS_Z:
+    case D3DRS_ADAPTIVETESS_W:
+    case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL:
+    case D3DRS_CCW_STENCILPASS:
+    case D3DRS_CCW_STENCILFUNC:
+    case D3DRS_COLORWRITEENABLE1:
+    case D3DRS_COLORWRITEENABLE2:
+    case D3DRS_COLORWRITEENABLE3:
       return {StateRule::Any};
     // Features this layer does not have: only their default (off) value is accepted.
-    case D3DRS_SHADEMODE: case D3DRS_FOGENABLE: case D3DRS_SPECULARENABLE: case D3DRS_STENCILENABLE:
-    case D3DRS_WRAP0: case D3DRS_WRAP1: case D3DRS_WRAP2: case D3DRS_WRAP3: case D3DRS_WRAP4: case D3DRS_WRAP5:
-    case D3DRS_WRAP6: case D3DRS_WRAP7: case D3DRS_WRAP8: case D3DRS_WRAP9: case D3DRS_WRAP10: case D3DRS_WRAP11:
-    case D3DRS_WRAP12: case D3DRS_WRAP13: case D3DRS_WRAP14: case D3DRS_WRAP15: case D3DRS_CLIPPLANEENABLE:
-    case D3DRS_INDEXEDVERTEXBLENDENABLE: case D3DRS_SCISSORTESTENABLE: case D3DRS_SLOPESCALEDEPTHBIAS:
-    case D3DRS_DEPTHBIAS: case D3DRS_ENABLEADAPTIVETESSELLATION: case D3DRS_TWOSIDEDSTENCILMODE:
-    case D3DRS_SRGBWRITEENABLE: case D3DRS_ANTIALIASEDLINEENABLE:
+    case D3DRS_SHADEMODE:
+    case D3DRS_FOGENABLE:
+    case D3DRS_SPECULARENABLE:
+    case D3DRS_STENCILENABLE:
+    case D3DRS_WRAP0:
+    case D3DRS_WRAP1:
+    case D3DRS_WRAP2:
+    case D3DRS_WRAP3:
+    case D3DRS_WRAP4:
+    case D3DRS_WRAP5:
+    case D3DRS_WRAP6:
+    case D3DRS_WRAP7:
+    case D3DRS_WRAP8:
+    case D3DRS_WRAP9:
+    case D3DRS_WRAP10:
+    case D3DRS_WRAP11:
+    case D3DRS_WRAP12:
+    case D3DRS_WRAP13:
+    case D3DRS_WRAP14:
+    case D3DRS_WRAP15:
+    case D3DRS_CLIPPLANEENABLE:
+    case D3DRS_INDEXEDVERTEXBLENDENABLE:
+    case D3DRS_SCISSORTESTENABLE:
+    case D3DRS_SLOPESCALEDEPTHBIAS:
+    case D3DRS_DEPTHBIAS:
+    case D3DRS_ENABLEADAPTIVETESSELLATION:
+    case D3DRS_TWOSIDEDSTENCILMODE:
+    case D3DRS_SRGBWRITEENABLE:
+    case D3DRS_ANTIALIASEDLINEENABLE:
       return {StateRule::DefaultOnly};
     default:
       return {StateRule::Unknown};
@@ -135,8 +248,7 @@ RenderStateCheck renderStateCheck(D3DRENDERSTATETYPE state) {
 }
 
 bool validTransform(D3DTRANSFORMSTATETYPE state) {
-  return state == D3DTS_VIEW || state == D3DTS_PROJECTION ||
-         (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) ||
+  return state == D3DTS_VIEW || state == D3DTS_PROJECTION || (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) ||
          (state >= D3DTS_WORLD && state < D3DTS_WORLDMATRIX(kBlendMatrixCount));
 }
 
@@ -235,8 +347,8 @@ HRESULT Device::CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect
   initReturnPtr(texture);
   return D3DERR_INVALIDCALL;
 }
-HRESULT Device::CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL,
-                                   IDirect3DSurface9** surface, HANDLE*) {
+HRESULT Device::CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9** surface,
+                                   HANDLE*) {
   initReturnPtr(surface);
   return D3DERR_INVALIDCALL;
 }
@@ -372,8 +484,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   return hr;
 }
 
-HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                   IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle) {
+HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                                   HANDLE* sharedHandle) {
   initReturnPtr(buffer);
   if (buffer == nullptr || sharedHandle != nullptr) return D3DERR_INVALIDCALL;
   VertexBuffer* result = nullptr;
@@ -401,8 +513,8 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTextur
   if (src->formatInfo().format != dst->formatInfo().format) return D3DERR_INVALIDCALL;
   // A source with more levels contributes those that match the destination's sizes.
   uint32_t first = 0;
-  while (first < src->levelCount() && (src->level(first).width != dst->level(0).width ||
-                                       src->level(first).height != dst->level(0).height))
+  while (first < src->levelCount() &&
+         (src->level(first).width != dst->level(0).width || src->level(first).height != dst->level(0).height))
     ++first;
   if (first == src->levelCount() || src->levelCount() - first < dst->levelCount()) return D3DERR_INVALIDCALL;
   for (uint32_t i = 0; i < dst->levelCount(); ++i)
@@ -477,10 +589,14 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
 
 HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
   if (matrix == nullptr || !validTransform(state)) return D3DERR_INVALIDCALL;
-  if (state == D3DTS_VIEW) *matrix = m_state.view;
-  else if (state == D3DTS_PROJECTION) *matrix = m_state.projection;
-  else if (state >= D3DTS_WORLD) *matrix = m_state.world[state - D3DTS_WORLD];
-  else *matrix = m_state.textureTransforms[state - D3DTS_TEXTURE0];
+  if (state == D3DTS_VIEW)
+    *matrix = m_state.view;
+  else if (state == D3DTS_PROJECTION)
+    *matrix = m_state.projection;
+  else if (state >= D3DTS_WORLD)
+    *matrix = m_state.world[state - D3DTS_WORLD];
+  else
+    *matrix = m_state.textureTransforms[state - D3DTS_TEXTURE0];
   return D3D_OK;
 }
 
@@ -583,18 +699,32 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const RenderStateCheck check = renderStateCheck(state);
   bool valid = false;
   switch (check.rule) {
-    case StateRule::Bool: valid = isBool(value); break;
-    case StateRule::Any: valid = true; break;
-    case StateRule::Range: valid = inRange(value, check.low, check.high); break;
-    case StateRule::Blend: valid = inRange(value, D3DBLEND_ZERO, D3DBLEND_INVBLENDFACTOR); break;
-    case StateRule::Compare: valid = inRange(value, D3DCMP_NEVER, D3DCMP_ALWAYS); break;
-    case StateRule::BlendOp: valid = inRange(value, D3DBLENDOP_ADD, D3DBLENDOP_MAX); break;
+    case StateRule::Bool:
+      valid = isBool(value);
+      break;
+    case StateRule::Any:
+      valid = true;
+      break;
+    case StateRule::Range:
+      valid = inRange(value, check.low, check.high);
+      break;
+    case StateRule::Blend:
+      valid = inRange(value, D3DBLEND_ZERO, D3DBLEND_INVBLENDFACTOR);
+      break;
+    case StateRule::Compare:
+      valid = inRange(value, D3DCMP_NEVER, D3DCMP_ALWAYS);
+      break;
+    case StateRule::BlendOp:
+      valid = inRange(value, D3DBLENDOP_ADD, D3DBLENDOP_MAX);
+      break;
     case StateRule::DefaultOnly:
       valid = value == defaultState().renderStates[state];
-      if (!valid) logOnce("SetRenderState: state %u = 0x%x is not supported", static_cast<unsigned>(state),
-                          static_cast<unsigned>(value));
+      if (!valid)
+        logOnce("SetRenderState: state %u = 0x%x is not supported", static_cast<unsigned>(state),
+                static_cast<unsigned>(value));
       break;
-    case StateRule::Unknown: return D3DERR_INVALIDCALL;
+    case StateRule::Unknown:
+      return D3DERR_INVALIDCALL;
   }
   if (!valid) return D3DERR_INVALIDCALL;
   if (m_state.renderStates[state] == value) return D3D_OK;
@@ -619,17 +749,34 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
       // One blending stage: later stages can only be disabled.
       valid = stage == 0 ? validOperation(value) : value == D3DTOP_DISABLE;
       break;
-    case D3DTSS_COLORARG1: case D3DTSS_COLORARG2: case D3DTSS_ALPHAARG1: case D3DTSS_ALPHAARG2:
+    case D3DTSS_COLORARG1:
+    case D3DTSS_COLORARG2:
+    case D3DTSS_ALPHAARG1:
+    case D3DTSS_ALPHAARG2:
       valid = validArgument(value);
       break;
-    case D3DTSS_TEXCOORDINDEX: valid = value == stage; break;
-    case D3DTSS_TEXTURETRANSFORMFLAGS: valid = value == D3DTTFF_DISABLE; break;
-    case D3DTSS_COLORARG0: case D3DTSS_ALPHAARG0: case D3DTSS_RESULTARG: valid = value == D3DTA_CURRENT; break;
-    case D3DTSS_BUMPENVMAT00: case D3DTSS_BUMPENVMAT01: case D3DTSS_BUMPENVMAT10: case D3DTSS_BUMPENVMAT11:
-    case D3DTSS_BUMPENVLSCALE: case D3DTSS_BUMPENVLOFFSET: case D3DTSS_CONSTANT:
+    case D3DTSS_TEXCOORDINDEX:
+      valid = value == stage;
+      break;
+    case D3DTSS_TEXTURETRANSFORMFLAGS:
+      valid = value == D3DTTFF_DISABLE;
+      break;
+    case D3DTSS_COLORARG0:
+    case D3DTSS_ALPHAARG0:
+    case D3DTSS_RESULTARG:
+      valid = value == D3DTA_CURRENT;
+      break;
+    case D3DTSS_BUMPENVMAT00:
+    case D3DTSS_BUMPENVMAT01:
+    case D3DTSS_BUMPENVMAT10:
+    case D3DTSS_BUMPENVMAT11:
+    case D3DTSS_BUMPENVLSCALE:
+    case D3DTSS_BUMPENVLOFFSET:
+    case D3DTSS_CONSTANT:
       valid = true;  // used only by operations that are not available
       break;
-    default: return D3DERR_INVALIDCALL;
+    default:
+      return D3DERR_INVALIDCALL;
   }
   if (!valid) {
     logOnce("SetTextureStageState: stage %u state %u = 0x%x is not supported", static_cast<unsigned>(stage),
@@ -653,16 +800,26 @@ HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD v
     return D3DERR_INVALIDCALL;
   bool valid = true;
   switch (type) {
-    case D3DSAMP_ADDRESSU: case D3DSAMP_ADDRESSV: case D3DSAMP_ADDRESSW:
+    case D3DSAMP_ADDRESSU:
+    case D3DSAMP_ADDRESSV:
+    case D3DSAMP_ADDRESSW:
       valid = inRange(value, D3DTADDRESS_WRAP, D3DTADDRESS_BORDER);
       break;
-    case D3DSAMP_MAGFILTER: case D3DSAMP_MINFILTER:
+    case D3DSAMP_MAGFILTER:
+    case D3DSAMP_MINFILTER:
       valid = value == D3DTEXF_POINT || value == D3DTEXF_LINEAR;
       break;
-    case D3DSAMP_MIPFILTER: valid = inRange(value, D3DTEXF_NONE, D3DTEXF_LINEAR); break;
-    case D3DSAMP_MAXANISOTROPY: valid = value >= 1; break;
-    case D3DSAMP_SRGBTEXTURE: valid = value == FALSE; break;
-    default: break;  // border colour, LOD bias, most detailed level, element index, displacement offset
+    case D3DSAMP_MIPFILTER:
+      valid = inRange(value, D3DTEXF_NONE, D3DTEXF_LINEAR);
+      break;
+    case D3DSAMP_MAXANISOTROPY:
+      valid = value >= 1;
+      break;
+    case D3DSAMP_SRGBTEXTURE:
+      valid = value == FALSE;
+      break;
+    default:
+      break;  // border colour, LOD bias, most detailed level, element index, displacement offset
   }
   if (!valid) {
     logOnce("SetSamplerState: sampler %u state %u = 0x%x is not supported", static_cast<unsigned>(sampler),
@@ -826,9 +983,9 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   FvfLayout layout;
   parseFvf(m_state.fvf, layout);
   const UINT stride = m_state.stream0.stride;
-  if (buffer == nullptr || stride < layout.size || buffer->pool() == D3DPOOL_SCRATCH)
-    return D3DERR_INVALIDCALL;
-  const uint64_t end = uint64_t{m_state.stream0.offset} + (uint64_t{startVertex} + vertexCount - 1) * stride + layout.size;
+  if (buffer == nullptr || stride < layout.size || buffer->pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+  const uint64_t end =
+      uint64_t{m_state.stream0.offset} + (uint64_t{startVertex} + vertexCount - 1) * stride + layout.size;
   if (end > buffer->length()) return D3DERR_INVALIDCALL;
   submit({.type = type,
           .vertexCount = vertexCount,
@@ -840,8 +997,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   return D3D_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
-                                     UINT numVertices, UINT startIndex, UINT primitiveCount) {
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                                     UINT startIndex, UINT primitiveCount) {
   UINT indexCount = 0;
   if (const HRESULT hr = validateDraw(type, primitiveCount, indexCount); FAILED(hr)) return hr;
   VertexBuffer* buffer = m_state.stream0.buffer.get();
@@ -850,8 +1007,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   parseFvf(m_state.fvf, layout);
   const UINT stride = m_state.stream0.stride;
   if (buffer == nullptr || indices == nullptr || stride < layout.size || numVertices == 0) return D3DERR_INVALIDCALL;
-  if (buffer->pool() == D3DPOOL_SCRATCH || indices->pool() == D3DPOOL_SCRATCH)
-    return D3DERR_INVALIDCALL;
+  if (buffer->pool() == D3DPOOL_SCRATCH || indices->pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
   const uint32_t indexSize = indices->format() == D3DFMT_INDEX32 ? 4 : 2;
   if ((uint64_t{startIndex} + indexCount) * indexSize > indices->length()) return D3DERR_INVALIDCALL;
 

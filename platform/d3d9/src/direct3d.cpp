@@ -41,10 +41,14 @@ bool displayFormat(D3DFORMAT format) { return std::ranges::find(kDisplayFormats,
 // A windowed back buffer has the display's colour layout, with or without alpha.
 bool backBufferFormatFor(D3DFORMAT displayMode, D3DFORMAT backBuffer) {
   switch (displayMode) {
-    case D3DFMT_X8R8G8B8: return backBuffer == D3DFMT_X8R8G8B8 || backBuffer == D3DFMT_A8R8G8B8;
-    case D3DFMT_R5G6B5: return backBuffer == D3DFMT_R5G6B5;
-    case D3DFMT_X1R5G5B5: return backBuffer == D3DFMT_X1R5G5B5 || backBuffer == D3DFMT_A1R5G5B5;
-    default: return false;
+    case D3DFMT_X8R8G8B8:
+      return backBuffer == D3DFMT_X8R8G8B8 || backBuffer == D3DFMT_A8R8G8B8;
+    case D3DFMT_R5G6B5:
+      return backBuffer == D3DFMT_R5G6B5;
+    case D3DFMT_X1R5G5B5:
+      return backBuffer == D3DFMT_X1R5G5B5 || backBuffer == D3DFMT_A1R5G5B5;
+    default:
+      return false;
   }
 }
 
@@ -56,9 +60,7 @@ std::optional<D3DFORMAT> displayFormatOf(ColourBits bits) {
   return std::nullopt;
 }
 
-bool depthFormat(D3DFORMAT format) {
-  return format == D3DFMT_D16 || format == D3DFMT_D24X8 || format == D3DFMT_D24S8;
-}
+bool depthFormat(D3DFORMAT format) { return format == D3DFMT_D16 || format == D3DFMT_D24X8 || format == D3DFMT_D24S8; }
 
 }  // namespace
 
@@ -73,9 +75,15 @@ bool currentDisplayMode(D3DDISPLAYMODE& mode, bool& startedVideo) {
   mode.Height = static_cast<UINT>(desktop.h);
   mode.RefreshRate = desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate) : 60;
   switch (SDL_BITSPERPIXEL(desktop.format)) {
-    case 15: mode.Format = D3DFMT_X1R5G5B5; break;
-    case 16: mode.Format = D3DFMT_R5G6B5; break;
-    default: mode.Format = D3DFMT_X8R8G8B8; break;
+    case 15:
+      mode.Format = D3DFMT_X1R5G5B5;
+      break;
+    case 16:
+      mode.Format = D3DFMT_R5G6B5;
+      break;
+    default:
+      mode.Format = D3DFMT_X8R8G8B8;
+      break;
   }
   return true;
 }
@@ -107,8 +115,8 @@ D3DCAPS9 deviceCaps(D3DDEVTYPE type, const GlLimits& limits) {
   caps.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP;
   caps.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                            D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
-  caps.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
-                            D3DPTADDRESSCAPS_BORDER;
+  caps.TextureAddressCaps =
+      D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER;
   caps.LineCaps = D3DLINECAPS_TEXTURE | D3DLINECAPS_ZTEST | D3DLINECAPS_BLEND | D3DLINECAPS_ALPHACMP;
   const DWORD maxSize = type == D3DDEVTYPE_HAL ? limits.maxTextureSize : kNullRefMaxTextureSize;
   caps.MaxTextureWidth = maxSize;
@@ -125,8 +133,8 @@ D3DCAPS9 deviceCaps(D3DDEVTYPE type, const GlLimits& limits) {
   caps.TextureOpCaps = D3DTEXOPCAPS_DISABLE | D3DTEXOPCAPS_SELECTARG1 | D3DTEXOPCAPS_SELECTARG2 | D3DTEXOPCAPS_MODULATE;
   caps.MaxTextureBlendStages = 1;
   caps.MaxSimultaneousTextures = 1;
-  caps.VertexProcessingCaps = D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_DIRECTIONALLIGHTS |
-                              D3DVTXPCAPS_POSITIONALLIGHTS;
+  caps.VertexProcessingCaps =
+      D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS;
   caps.MaxActiveLights = kMaxActiveLights;
   caps.MaxUserClipPlanes = 0;
   caps.MaxVertexBlendMatrices = kBlendMatrixCount;
@@ -318,9 +326,8 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
     if (pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE) renderer->setPresentImmediately(true);
   } else {
     if (pp.BackBufferFormat == D3DFMT_UNKNOWN) pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    if (std::ranges::none_of(kDisplayFormats, [&](D3DFORMAT display) {
-          return backBufferFormatFor(display, pp.BackBufferFormat);
-        }))
+    if (std::ranges::none_of(kDisplayFormats,
+                             [&](D3DFORMAT display) { return backBufferFormatFor(display, pp.BackBufferFormat); }))
       return D3DERR_NOTAVAILABLE;
     if (pp.BackBufferWidth == 0) pp.BackBufferWidth = 1;
     if (pp.BackBufferHeight == 0) pp.BackBufferHeight = 1;

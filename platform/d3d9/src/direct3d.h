@@ -13,14 +13,16 @@ class Direct3D final : public ComObject<IDirect3D9> {
 
   HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void*) override;
   UINT STDMETHODCALLTYPE GetAdapterCount() override;
-  HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* identifier) override;
+  HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags,
+                                                 D3DADAPTER_IDENTIFIER9* identifier) override;
   UINT STDMETHODCALLTYPE GetAdapterModeCount(UINT adapter, D3DFORMAT format) override;
-  HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) override;
+  HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode,
+                                             D3DDISPLAYMODE* displayMode) override;
   HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
   HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
                                             D3DFORMAT backBufferFormat, BOOL windowed) override;
-  HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
-                                              DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+  HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat, DWORD usage,
+                                              D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
   HRESULT STDMETHODCALLTYPE CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat,
                                                        BOOL windowed, D3DMULTISAMPLE_TYPE multiSampleType,
                                                        DWORD* qualityLevels) override;

@@ -8,7 +8,7 @@ namespace d3d9 {
 namespace {
 
 constexpr TextureFormatInfo kTextureFormats[] = {
-    {D3DFMT_A8R8G8B8, 4, false, true},  {D3DFMT_X8R8G8B8, 4, false, true}, {D3DFMT_R5G6B5, 2, false, true},
+    {D3DFMT_A8R8G8B8, 4, false, true},  {D3DFMT_X8R8G8B8, 4, false, true},  {D3DFMT_R5G6B5, 2, false, true},
     {D3DFMT_X1R5G5B5, 2, false, false}, {D3DFMT_A1R5G5B5, 2, false, false}, {D3DFMT_A4R4G4B4, 2, false, false},
     {D3DFMT_X4R4G4B4, 2, false, false}, {D3DFMT_A8, 1, false, false},       {D3DFMT_L8, 1, false, false},
     {D3DFMT_A8L8, 2, false, false},     {D3DFMT_DXT1, 8, true, false},      {D3DFMT_DXT3, 16, true, false},
@@ -40,16 +40,27 @@ uint32_t fullChainLevels(uint32_t width, uint32_t height) {
 
 bool parseFvf(DWORD fvf, FvfLayout& layout) {
   layout = FvfLayout{};
-  constexpr DWORD kKnown = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE |
-                           D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK | 0xFFFF0000u;
+  constexpr DWORD kKnown = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+                           D3DFVF_TEXCOUNT_MASK | 0xFFFF0000u;
   if ((fvf & ~kKnown) != 0) return false;
   switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ: layout.weightCount = 0; break;
-    case D3DFVF_XYZB1: layout.weightCount = 1; break;
-    case D3DFVF_XYZB2: layout.weightCount = 2; break;
-    case D3DFVF_XYZB3: layout.weightCount = 3; break;
-    case D3DFVF_XYZB4: layout.weightCount = 4; break;
-    default: return false;  // pre-transformed or W positions, or none
+    case D3DFVF_XYZ:
+      layout.weightCount = 0;
+      break;
+    case D3DFVF_XYZB1:
+      layout.weightCount = 1;
+      break;
+    case D3DFVF_XYZB2:
+      layout.weightCount = 2;
+      break;
+    case D3DFVF_XYZB3:
+      layout.weightCount = 3;
+      break;
+    case D3DFVF_XYZB4:
+      layout.weightCount = 4;
+      break;
+    default:
+      return false;  // pre-transformed or W positions, or none
   }
   uint32_t offset = 12 + 4 * layout.weightCount;
   if (fvf & D3DFVF_NORMAL) {

@@ -11,9 +11,9 @@ namespace d3d9 {
 
 struct TextureFormatInfo {
   D3DFORMAT format;
-  uint32_t blockBytes;   // bytes per pixel, or per 4 x 4 block when compressed
-  bool compressed;       // DXT: stored and locked in 4 x 4 blocks
-  bool gdiCompatible;    // GetDC can draw on it
+  uint32_t blockBytes;  // bytes per pixel, or per 4 x 4 block when compressed
+  bool compressed;      // DXT: stored and locked in 4 x 4 blocks
+  bool gdiCompatible;   // GetDC can draw on it
 };
 
 // Null for formats that cannot be created as textures here.

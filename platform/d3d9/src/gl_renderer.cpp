@@ -57,39 +57,67 @@ GlTextureFormat glTextureFormat(D3DFORMAT format) {
   constexpr std::array<GLint, 4> rgba = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
   constexpr std::array<GLint, 4> rgb1 = {GL_RED, GL_GREEN, GL_BLUE, GL_ONE};
   switch (format) {
-    case D3DFMT_A8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, 0};
-    case D3DFMT_X8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgb1, 0};
-    case D3DFMT_R5G6B5: return {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, rgb1, 0};
-    case D3DFMT_X1R5G5B5: return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, rgb1, 0};
-    case D3DFMT_A1R5G5B5: return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, rgba, 0};
-    case D3DFMT_A4R4G4B4: return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, rgba, 0};
-    case D3DFMT_X4R4G4B4: return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, rgb1, 0};
-    case D3DFMT_A8: return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED}, 0};
-    case D3DFMT_L8: return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_ONE}, 0};
-    case D3DFMT_A8L8: return {GL_RG8, GL_RG, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_GREEN}, 0};
-    case D3DFMT_DXT1: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT};
-    case D3DFMT_DXT3: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT};
-    case D3DFMT_DXT5: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
-    default: return {0, 0, 0, rgba, 0};
+    case D3DFMT_A8R8G8B8:
+      return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, 0};
+    case D3DFMT_X8R8G8B8:
+      return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgb1, 0};
+    case D3DFMT_R5G6B5:
+      return {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, rgb1, 0};
+    case D3DFMT_X1R5G5B5:
+      return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, rgb1, 0};
+    case D3DFMT_A1R5G5B5:
+      return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, rgba, 0};
+    case D3DFMT_A4R4G4B4:
+      return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, rgba, 0};
+    case D3DFMT_X4R4G4B4:
+      return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, rgb1, 0};
+    case D3DFMT_A8:
+      return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED}, 0};
+    case D3DFMT_L8:
+      return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_ONE}, 0};
+    case D3DFMT_A8L8:
+      return {GL_RG8, GL_RG, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_GREEN}, 0};
+    case D3DFMT_DXT1:
+      return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT};
+    case D3DFMT_DXT3:
+      return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT};
+    case D3DFMT_DXT5:
+      return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgba, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
+    default:
+      return {0, 0, 0, rgba, 0};
   }
 }
 
 GLenum glBlend(DWORD blend) {
   switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
-    default: return GL_ONE;
+    case D3DBLEND_ZERO:
+      return GL_ZERO;
+    case D3DBLEND_ONE:
+      return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+      return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+      return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+      return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+      return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+      return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+      return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR:
+      return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR:
+      return GL_ONE_MINUS_CONSTANT_COLOR;
+    default:
+      return GL_ONE;
   }
 }
 
@@ -109,11 +137,16 @@ void glBlendPair(DWORD source, DWORD dest, GLenum& glSource, GLenum& glDest) {
 
 GLenum glBlendEquationFor(DWORD op) {
   switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case D3DBLENDOP_SUBTRACT:
+      return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+      return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+      return GL_MIN;
+    case D3DBLENDOP_MAX:
+      return GL_MAX;
+    default:
+      return GL_FUNC_ADD;
   }
 }
 
@@ -121,21 +154,31 @@ GLenum glCompare(DWORD func) { return GL_NEVER + (std::clamp<DWORD>(func, 1, 8) 
 
 GLenum glPrimitive(D3DPRIMITIVETYPE type) {
   switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-    default: return GL_TRIANGLES;
+    case D3DPT_POINTLIST:
+      return GL_POINTS;
+    case D3DPT_LINELIST:
+      return GL_LINES;
+    case D3DPT_LINESTRIP:
+      return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP:
+      return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+      return GL_TRIANGLE_FAN;
+    default:
+      return GL_TRIANGLES;
   }
 }
 
 GLint glAddress(DWORD address) {
   switch (address) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
+    case D3DTADDRESS_MIRROR:
+      return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+      return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+      return GL_CLAMP_TO_BORDER;
+    default:
+      return GL_REPEAT;
   }
 }
 
@@ -160,8 +203,7 @@ std::array<float, 9> normalMatrix(const D3DMATRIX& m) {
 
 // False, and what the driver's log says in `error`, when a compile or link step failed.
 template <typename GetStatus, typename GetLog>
-bool succeeded(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, const char* what,
-               std::string& error) {
+bool succeeded(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, const char* what, std::string& error) {
   GLint ok = GL_FALSE;
   getStatus(object, status, &ok);
   if (ok) return true;
@@ -254,15 +296,16 @@ struct GlRenderer::Impl {
     glDeleteShader(fs);
     if (!succeeded(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, "shader link", error)) return false;
     auto at = [&](const char* name) { return glGetUniformLocation(program, name); };
-    u = Uniforms{at("u_worldView"), at("u_normalMatrix"), at("u_projection"), at("u_blendWeights"),
-                 at("u_pixelOffset"), at("u_lighting"), at("u_normalize"), at("u_diffuseSource"),
-                 at("u_ambientSource"), at("u_emissiveSource"), at("u_materialDiffuse"), at("u_materialAmbient"),
-                 at("u_materialEmissive"), at("u_globalAmbient"), at("u_lightCount"), at("u_lightPosition"),
-                 at("u_lightDiffuse"), at("u_lightAmbient"), at("u_lightAttenuation"), at("u_vertexPointSize"),
-                 at("u_pointSize"), at("u_pointSizeLimits"), at("u_pointScale"), at("u_pointScaleFactors"),
-                 at("u_viewportHeight"), at("u_texture"), at("u_hasTexture"), at("u_pointSprite"),
-                 at("u_colourOp"), at("u_colourArg1"), at("u_colourArg2"), at("u_alphaOp"), at("u_alphaArg1"),
-                 at("u_alphaArg2"), at("u_textureFactor"), at("u_alphaTest"), at("u_alphaFunc"), at("u_alphaRef")};
+    u = Uniforms{at("u_worldView"),        at("u_normalMatrix"),    at("u_projection"),       at("u_blendWeights"),
+                 at("u_pixelOffset"),      at("u_lighting"),        at("u_normalize"),        at("u_diffuseSource"),
+                 at("u_ambientSource"),    at("u_emissiveSource"),  at("u_materialDiffuse"),  at("u_materialAmbient"),
+                 at("u_materialEmissive"), at("u_globalAmbient"),   at("u_lightCount"),       at("u_lightPosition"),
+                 at("u_lightDiffuse"),     at("u_lightAmbient"),    at("u_lightAttenuation"), at("u_vertexPointSize"),
+                 at("u_pointSize"),        at("u_pointSizeLimits"), at("u_pointScale"),       at("u_pointScaleFactors"),
+                 at("u_viewportHeight"),   at("u_texture"),         at("u_hasTexture"),       at("u_pointSprite"),
+                 at("u_colourOp"),         at("u_colourArg1"),      at("u_colourArg2"),       at("u_alphaOp"),
+                 at("u_alphaArg1"),        at("u_alphaArg2"),       at("u_textureFactor"),    at("u_alphaTest"),
+                 at("u_alphaFunc"),        at("u_alphaRef")};
     glUseProgram(program);
     glUniform1i(u.texture, 0);
     return true;
@@ -270,8 +313,10 @@ struct GlRenderer::Impl {
 
   void applyRaster(const DeviceState& state) {
     const auto& rs = state.renderStates;
-    if (rs[D3DRS_ZENABLE]) glEnable(GL_DEPTH_TEST);
-    else glDisable(GL_DEPTH_TEST);
+    if (rs[D3DRS_ZENABLE])
+      glEnable(GL_DEPTH_TEST);
+    else
+      glDisable(GL_DEPTH_TEST);
     glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
     glDepthFunc(glCompare(rs[D3DRS_ZFUNC]));
     if (rs[D3DRS_ALPHABLENDENABLE]) {
@@ -295,7 +340,9 @@ struct GlRenderer::Impl {
     }
     // Clockwise triangles are front faces; the default culls counter-clockwise ones.
     switch (rs[D3DRS_CULLMODE]) {
-      case D3DCULL_NONE: glDisable(GL_CULL_FACE); break;
+      case D3DCULL_NONE:
+        glDisable(GL_CULL_FACE);
+        break;
       case D3DCULL_CW:
         glEnable(GL_CULL_FACE);
         glFrontFace(GL_CCW);
@@ -414,11 +461,14 @@ struct GlRenderer::Impl {
     const auto& ss = state.samplerStates[0];
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, glAddress(ss[D3DSAMP_ADDRESSU]));
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, glAddress(ss[D3DSAMP_ADDRESSV]));
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, ss[D3DSAMP_MAGFILTER] == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                        ss[D3DSAMP_MAGFILTER] == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     const bool linear = ss[D3DSAMP_MINFILTER] == D3DTEXF_LINEAR;
     GLint minFilter = linear ? GL_LINEAR : GL_NEAREST;
-    if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_POINT) minFilter = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_LINEAR) minFilter = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_POINT)
+      minFilter = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_LINEAR)
+      minFilter = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
     const auto border = colourValue(ss[D3DSAMP_BORDERCOLOR]);
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border.data());
@@ -572,8 +622,8 @@ void GlRenderer::uploadTextureLevel(uint32_t name, const TextureFormatInfo& form
   const GLsizei w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
   if (gl.compressed != 0 && m_impl->limits.s3tc) {
     const size_t size = levelPitch(format, width) * levelRows(format, height);
-    glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), gl.compressed, w, h, 0,
-                           static_cast<GLsizei>(size), bytes);
+    glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), gl.compressed, w, h, 0, static_cast<GLsizei>(size),
+                           bytes);
   } else if (gl.compressed != 0) {
     // No S3TC in this OpenGL: decode on the way up.
     const size_t size = levelPitch(format, width) * levelRows(format, height);
@@ -651,8 +701,10 @@ void GlRenderer::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
     const bool whole = x1 == 0 && y1 == 0 && x2 == impl.width && y2 == impl.height;
     if (whole == scissor) {
       scissor = !whole;
-      if (scissor) glEnable(GL_SCISSOR_TEST);
-      else glDisable(GL_SCISSOR_TEST);
+      if (scissor)
+        glEnable(GL_SCISSOR_TEST);
+      else
+        glDisable(GL_SCISSOR_TEST);
     }
     if (scissor) glScissor(x1, impl.height - y2, x2 - x1, y2 - y1);
     glClear(mask);

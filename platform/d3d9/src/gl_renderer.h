@@ -30,18 +30,18 @@ struct GlLimits {
 // One draw as the device has checked it.
 struct DrawCall {
   D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
-  uint32_t vertexCount = 0;        // vertices (non-indexed) or indices (indexed) to draw
+  uint32_t vertexCount = 0;  // vertices (non-indexed) or indices (indexed) to draw
   FvfLayout layout;
   uint32_t stride = 0;
   // Vertex source: either user memory (DrawPrimitiveUP) or a buffer.
   const void* userVertices = nullptr;
   size_t userBytes = 0;
   uint32_t vertexBuffer = 0;
-  size_t vertexOffset = 0;         // bytes to vertex 0 of the stream
-  uint32_t firstVertex = 0;        // non-indexed draws from a buffer
+  size_t vertexOffset = 0;   // bytes to vertex 0 of the stream
+  uint32_t firstVertex = 0;  // non-indexed draws from a buffer
   // Indexed draws only.
   uint32_t indexBuffer = 0;
-  uint32_t indexSize = 0;          // 2 or 4
+  uint32_t indexSize = 0;  // 2 or 4
   size_t indexOffset = 0;
   int32_t baseVertex = 0;
 };

@@ -92,8 +92,7 @@ void* Texture::interfaceFor(REFIID riid) {
 
 HRESULT Texture::GetLevelDesc(UINT index, D3DSURFACE_DESC* desc) {
   if (desc == nullptr || index >= m_levels.size()) return D3DERR_INVALIDCALL;
-  *desc = D3DSURFACE_DESC{m_format->format, D3DRTYPE_SURFACE,        m_usage,
-                          m_pool,           D3DMULTISAMPLE_NONE,     0,
+  *desc = D3DSURFACE_DESC{m_format->format,      D3DRTYPE_SURFACE,      m_usage, m_pool, D3DMULTISAMPLE_NONE, 0,
                           m_levels[index].width, m_levels[index].height};
   return D3D_OK;
 }
@@ -128,7 +127,8 @@ HRESULT Texture::lockLevel(uint32_t index, D3DLOCKED_RECT* lockedRect, const REC
       return D3DERR_INVALIDCALL;
     if (m_format->compressed) {
       if ((rect->left % 4) != 0 || (rect->top % 4) != 0) return D3DERR_INVALIDCALL;
-      offset = static_cast<size_t>(rect->top / 4) * level.pitch + static_cast<size_t>(rect->left / 4) * m_format->blockBytes;
+      offset =
+          static_cast<size_t>(rect->top / 4) * level.pitch + static_cast<size_t>(rect->left / 4) * m_format->blockBytes;
     } else {
       offset = static_cast<size_t>(rect->top) * level.pitch + static_cast<size_t>(rect->left) * m_format->blockBytes;
     }
@@ -200,10 +200,17 @@ HRESULT Surface::GetDC(HDC* dc) {
   *dc = nullptr;
   MemoryDcFormat dcFormat;
   switch (m_texture->formatInfo().format) {
-    case D3DFMT_R5G6B5: dcFormat = MemoryDcFormat::R5G6B5; break;
-    case D3DFMT_X8R8G8B8: dcFormat = MemoryDcFormat::X8R8G8B8; break;
-    case D3DFMT_A8R8G8B8: dcFormat = MemoryDcFormat::A8R8G8B8; break;
-    default: return D3DERR_INVALIDCALL;
+    case D3DFMT_R5G6B5:
+      dcFormat = MemoryDcFormat::R5G6B5;
+      break;
+    case D3DFMT_X8R8G8B8:
+      dcFormat = MemoryDcFormat::X8R8G8B8;
+      break;
+    case D3DFMT_A8R8G8B8:
+      dcFormat = MemoryDcFormat::A8R8G8B8;
+      break;
+    default:
+      return D3DERR_INVALIDCALL;
   }
   // Drawing through GDI is a lock: the same rules hold, and only one at a time.
   D3DLOCKED_RECT locked;

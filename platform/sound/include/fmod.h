@@ -44,8 +44,7 @@ FSOUND_STREAM *FSOUND_Stream_Open(const char *name, unsigned int mode, int offse
 // sample mixed), never after FSOUND_Stream_Stop or a restart. It runs on the library's decoder
 // thread, with the library's call lock held: it may call any function here except FSOUND_Close,
 // and must not wait for the thread that makes the other calls.
-signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM *stream, FSOUND_STREAMCALLBACK callback,
-                                         void *userdata);
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM *stream, FSOUND_STREAMCALLBACK callback, void *userdata);
 
 // Starts the stream from its beginning on the given channel (0 .. maxsoftwarechannels - 1),
 // unpaused, stopping whatever that channel played. Returns the channel, or -1 on failure.
@@ -66,8 +65,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused);
 // Loads a tracker module (IT, XM, S3M, MOD, ...) read whole from a file, with the path rules of
 // FSOUND_Stream_Open; offset, length, mode, samplelist and samplelistnum must be 0/null. Null
 // when the file is missing, unreadable or not a module, and before FSOUND_Init.
-FMUSIC_MODULE *FMUSIC_LoadSongEx(const char *name, int offset, int length, unsigned int mode,
-                                 const int *samplelist, int samplelistnum);
+FMUSIC_MODULE *FMUSIC_LoadSongEx(const char *name, int offset, int length, unsigned int mode, const int *samplelist,
+                                 int samplelistnum);
 
 // TRUE (the default) repeats the song forever; FALSE lets it end after one pass.
 signed char FMUSIC_SetLooping(FMUSIC_MODULE *mod, signed char looping);

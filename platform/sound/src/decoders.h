@@ -29,7 +29,6 @@ std::unique_ptr<Decoder> openMp3(std::vector<std::uint8_t> bytes, int outRate, s
 
 // Any module format libopenmpt reads. Starts out repeating forever; ends exactly at the song's
 // end when looping is off. Null (and a reason) for data libopenmpt rejects.
-std::unique_ptr<Decoder> openModule(const std::vector<std::uint8_t>& bytes, int outRate,
-                                    std::string* why);
+std::unique_ptr<Decoder> openModule(const std::vector<std::uint8_t>& bytes, int outRate, std::string* why);
 
 }  // namespace kq::sound

@@ -18,14 +18,10 @@ std::vector<Source*> g_live;  // every open stream and module, with or without a
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-bool isLive(const Source* s) {
-  return s != nullptr && std::find(g_live.begin(), g_live.end(), s) != g_live.end();
-}
+bool isLive(const Source* s) { return s != nullptr && std::find(g_live.begin(), g_live.end(), s) != g_live.end(); }
 
 // A handle that can play: open, and opened under the engine that runs now.
-Engine* engineOf(const Source* s) {
-  return isLive(s) ? s->engine : nullptr;
-}
+Engine* engineOf(const Source* s) { return isLive(s) ? s->engine : nullptr; }
 
 bool wholeFileArgs(const char* what, bool ok) {
   if (!ok) std::fprintf(stderr, "sound: %s: only whole files opened by name are supported\n", what);
@@ -68,9 +64,7 @@ signed char withChannelSource(int channel, Action action) {
   return s && action(*g_engine, s) ? TRUE : FALSE;
 }
 
-bool isModule(const FMUSIC_MODULE* mod) {
-  return isLive(mod) && !mod->isStream;
-}
+bool isModule(const FMUSIC_MODULE* mod) { return isLive(mod) && !mod->isStream; }
 
 // Under the call lock: the result of `action` on the engine of a module that can play, FALSE
 // for any other handle.
@@ -83,15 +77,15 @@ signed char withModuleEngine(FMUSIC_MODULE* mod, Action action) {
 
 }  // namespace
 
-signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int /*flags: global focus is the only behaviour*/) {
+signed char FSOUND_Init(int mixrate, int maxsoftwarechannels,
+                        unsigned int /*flags: global focus is the only behaviour*/) {
   Lock lock(kq::sound::apiLock());
   if (g_engine) {
     std::fprintf(stderr, "sound: FSOUND_Init: already started\n");
     return FALSE;
   }
   if (mixrate < 8000 || mixrate > 192000 || maxsoftwarechannels < 1 || maxsoftwarechannels > 1024) {
-    std::fprintf(stderr, "sound: FSOUND_Init: unsupported rate %d or channel count %d\n", mixrate,
-                 maxsoftwarechannels);
+    std::fprintf(stderr, "sound: FSOUND_Init: unsupported rate %d or channel count %d\n", mixrate, maxsoftwarechannels);
     return FALSE;
   }
   g_engine = Engine::open(mixrate, maxsoftwarechannels);
@@ -136,8 +130,7 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offse
   return stream;
 }
 
-signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
-                                         void* userdata) {
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userdata) {
   Lock lock(kq::sound::apiLock());
   if (!isLive(stream)) return FALSE;
   stream->endCallback = callback;
@@ -188,8 +181,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused) {
   });
 }
 
-FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* name, int offset, int length, unsigned int mode,
-                                 const int* samplelist, int samplelistnum) {
+FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* name, int offset, int length, unsigned int mode, const int* samplelist,
+                                 int samplelistnum) {
   Lock lock(kq::sound::apiLock());
   if (!g_engine || !wholeFileArgs("FMUSIC_LoadSongEx", offset == 0 && length == 0 && mode == 0 &&
                                                            samplelist == nullptr && samplelistnum == 0)) {

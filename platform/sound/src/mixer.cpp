@@ -45,15 +45,10 @@ void FrameRing::push(const float* frames, size_t count) {
 }
 
 Source::Source(bool stream, std::unique_ptr<Decoder> dec, int rampFrames)
-    : isStream(stream),
-      decoder(std::move(dec)),
-      ring(kRingFrames),
-      tail(static_cast<size_t>(rampFrames) * 2) {}
+    : isStream(stream), decoder(std::move(dec)), ring(kRingFrames), tail(static_cast<size_t>(rampFrames) * 2) {}
 
 Engine::Engine(int rate, int channels)
-    : m_rate(rate),
-      m_channels(static_cast<size_t>(channels), nullptr),
-      m_scratch(kChunkFrames * 2) {}
+    : m_rate(rate), m_channels(static_cast<size_t>(channels), nullptr), m_scratch(kChunkFrames * 2) {}
 
 std::unique_ptr<Engine> Engine::open(int mixRate, int channels) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -98,9 +93,7 @@ Engine::~Engine() {
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void Engine::beginShutdown() {
-  m_quit = true;
-}
+void Engine::beginShutdown() { m_quit = true; }
 
 void Engine::fadeOut() {
   std::unique_lock mixing(m_mixLock);

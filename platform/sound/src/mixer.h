@@ -73,13 +73,13 @@ class Source {
   Phase phase = Phase::Stopped;
   bool paused = false;
   bool looping = true;
-  float gain = 0.0f;           // fade gain, moving towards 0 (paused) or 1
-  std::uint32_t gen = 0;       // bumped on every stop, restart and end: the ring must start over
+  float gain = 0.0f;              // fade gain, moving towards 0 (paused) or 1
+  std::uint32_t gen = 0;          // bumped on every stop, restart and end: the ring must start over
   std::uint32_t filledGen = ~0u;  // which `gen` the ring holds frames of (frames only if equal)
-  bool decodeEnded = false;    // the decoder reached the end of `filledGen`
-  bool endPending = false;     // ended by itself; the end callback is still to be delivered
+  bool decodeEnded = false;       // the decoder reached the end of `filledGen`
+  bool endPending = false;        // ended by itself; the end callback is still to be delivered
   std::uint32_t endGen = 0;
-  std::vector<float> tail;     // the last frames heard before a stop, faded out after it
+  std::vector<float> tail;  // the last frames heard before a stop, faded out after it
   size_t tailLen = 0;
   size_t tailPos = 0;
   float tailGain = 0.0f;

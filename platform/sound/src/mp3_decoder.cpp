@@ -26,7 +26,7 @@ mpg123_ssize_t memoryRead(void* handle, void* buffer, size_t count) {
 
 off_t memorySeek(void* handle, off_t offset, int whence) {
   auto* f = static_cast<MemoryFile*>(handle);
-  off_t base = whence == SEEK_SET ? 0
+  off_t base = whence == SEEK_SET   ? 0
                : whence == SEEK_CUR ? static_cast<off_t>(f->pos)
                : whence == SEEK_END ? static_cast<off_t>(f->bytes.size())
                                     : -1;
@@ -108,8 +108,8 @@ bool Mp3Decoder::open(std::vector<std::uint8_t> bytes, int outRate, std::string*
   if (mpg123_seek(mh, 0, SEEK_SET) < 0) return fail("cannot rewind");
 
   if (m_rate != outRate || m_channels != 2) {
-    m_converter.reset(SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(m_channels),
-                                         static_cast<int>(m_rate), AUDIO_F32SYS, 2, outRate));
+    m_converter.reset(SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(m_channels), static_cast<int>(m_rate),
+                                         AUDIO_F32SYS, 2, outRate));
     if (!m_converter) return fail("no rate converter");
   }
   return true;

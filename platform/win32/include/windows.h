@@ -11,7 +11,9 @@
 #define APIENTRY
 #define STDMETHODCALLTYPE
 #define STDAPI extern "C" HRESULT
-#define DECLARE_HANDLE(name) struct name##__; typedef struct name##__* name
+#define DECLARE_HANDLE(name) \
+  struct name##__;           \
+  typedef struct name##__* name
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -79,8 +81,9 @@ typedef INT_PTR (*FARPROC)();
 // ---- results ---------------------------------------------------------------------------
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define MAKE_HRESULT(sev, fac, code) \
-  static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | static_cast<uint32_t>(code))
+#define MAKE_HRESULT(sev, fac, code)                                                             \
+  static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | \
+                       static_cast<uint32_t>(code))
 #define S_OK static_cast<HRESULT>(0)
 #define S_FALSE static_cast<HRESULT>(1)
 #define E_NOTIMPL static_cast<HRESULT>(0x80004001u)
@@ -133,15 +136,27 @@ struct IUnknown {
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
   virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
   virtual ULONG STDMETHODCALLTYPE Release() = 0;
+
  protected:
   ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
 
 // ---- geometry --------------------------------------------------------------------------
-struct POINT { LONG x; LONG y; };
-struct SIZE { LONG cx; LONG cy; };
-struct RECT { LONG left; LONG top; LONG right; LONG bottom; };
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
 typedef RECT* LPRECT;
 typedef const RECT* LPCRECT;
 typedef POINT* LPPOINT;
@@ -152,8 +167,10 @@ typedef POINT* LPPOINT;
 #define MAKELPARAM(l, h) static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h)))
 #define GET_X_LPARAM(lp) static_cast<int>(static_cast<short>(LOWORD(lp)))
 #define GET_Y_LPARAM(lp) static_cast<int>(static_cast<short>(HIWORD(lp)))
-#define RGB(r, g, b) static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 16))
-#define GetRValue(c) static_cast<BYTE>((c) & 0xFF)
+#define RGB(r, g, b)                                                                            \
+  static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | \
+                        (static_cast<DWORD>(static_cast<BYTE>(b)) << 16))
+#define GetRValue(c) static_cast<BYTE>((c)&0xFF)
 #define GetGValue(c) static_cast<BYTE>(((c) >> 8) & 0xFF)
 #define GetBValue(c) static_cast<BYTE>(((c) >> 16) & 0xFF)
 
@@ -417,8 +434,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
 // A WS_POPUP window of a registered class; on this system the window is an SDL window that
 // can carry an OpenGL context. Sends WM_NCCREATE and WM_CREATE before it returns.
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Sends WM_DESTROY and WM_NCDESTROY; FALSE (ERROR_INVALID_WINDOW_HANDLE) for a handle that
 // is not a live window.
 BOOL WINAPI DestroyWindow(HWND window);

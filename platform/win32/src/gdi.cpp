@@ -24,7 +24,7 @@ struct StockObjects {
   HGDIOBJ brushes[NULL_BRUSH + 1]{};
   StockObjects() {
     static constexpr COLORREF kColors[] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
-                                           RGB(64, 64, 64), RGB(0, 0, 0), RGB(0, 0, 0)};
+                                           RGB(64, 64, 64),    RGB(0, 0, 0),       RGB(0, 0, 0)};
     for (int i = 0; i <= NULL_BRUSH; ++i) {
       auto brush = std::make_shared<GdiObject>();
       brush->kind = GdiKind::Brush;

@@ -18,9 +18,9 @@ struct Font;  // a resolved, sized face (font.h)
 
 struct GdiObject {
   GdiKind kind = GdiKind::Brush;
-  bool stock = false;      // never freed; DeleteObject succeeds without effect
+  bool stock = false;          // never freed; DeleteObject succeeds without effect
   HWND ownerWindow = nullptr;  // a region that a window took over
-  int selections = 0;      // device contexts that have it selected
+  int selections = 0;          // device contexts that have it selected
   // Brush
   COLORREF color = 0;
   bool hollow = false;

@@ -29,8 +29,10 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   int pressed = 0;
   // Without a display SDL reports failure at once and stderr is all there is.
   const auto show = [&] { SDL_ShowMessageBox(&box, &pressed); };
-  if (type & MB_TOPMOST) win32::x11ShowKeptAbove(box.title, show);
-  else show();
+  if (type & MB_TOPMOST)
+    win32::x11ShowKeptAbove(box.title, show);
+  else
+    show();
   return IDOK;
 }
 

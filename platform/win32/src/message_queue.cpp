@@ -117,8 +117,8 @@ void translateKeyEvent(const SDL_KeyboardEvent& event, std::optional<unsigned lo
   const bool down = event.type == SDL_KEYDOWN;
   // AltGr arrives as Right Alt; the real system reports it as Control plus Alt, so it and
   // the keys pressed with it are ordinary keys.
-  const bool altGrKey = event.keysym.scancode == SDL_SCANCODE_RALT &&
-                        (down ? pressKeysym && isAltGrKeysym(*pressKeysym) : g_altGrDown);
+  const bool altGrKey =
+      event.keysym.scancode == SDL_SCANCODE_RALT && (down ? pressKeysym && isAltGrKeysym(*pressKeysym) : g_altGrDown);
   if (altGrKey) g_altGrDown = down;
   const KeyModifiers modifiers{(event.keysym.mod & KMOD_ALT) != 0 || g_altGrDown,
                                (event.keysym.mod & KMOD_CTRL) != 0 || g_altGrDown || altGrKey};
@@ -153,17 +153,23 @@ void translateEvent(const SDL_Event& event) {
       const bool down = event.type == SDL_MOUSEBUTTONDOWN;
       UINT message = 0;
       switch (event.button.button) {
-        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-        default: break;
+        case SDL_BUTTON_LEFT:
+          message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+          break;
+        case SDL_BUTTON_RIGHT:
+          message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+          break;
+        case SDL_BUTTON_MIDDLE:
+          message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+          break;
+        default:
+          break;
       }
       if (!message) break;
       const Uint32 mask = SDL_BUTTON(event.button.button);
       g_buttons = down ? (g_buttons | mask) : (g_buttons & ~mask);
       g_cursor = toScreen(*window, event.button.x, event.button.y);
-      post(window, message, mouseKeyState(g_buttons),
-           MAKELPARAM(event.button.x, event.button.y), g_cursor);
+      post(window, message, mouseKeyState(g_buttons), MAKELPARAM(event.button.x, event.button.y), g_cursor);
       break;
     }
     default:
@@ -307,8 +313,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
 BOOL WINAPI TranslateMessage(const MSG* msg) {
   if (!msg) return FALSE;
   const UINT message = msg->message;
-  if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN && message != WM_KEYUP && message != WM_SYSKEYUP)
-    return FALSE;
+  if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN && message != WM_KEYUP && message != WM_SYSKEYUP) return FALSE;
   if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
     const SDL_Keymod mod = SDL_GetModState();
     const char c = characterForKey(static_cast<BYTE>(msg->wParam), (mod & KMOD_SHIFT) != 0, (mod & KMOD_CAPS) != 0,

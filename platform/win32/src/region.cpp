@@ -46,8 +46,8 @@ std::optional<RegionData> parseRegionData(const void* bytes, size_t size) {
     return region;
   }
   region.rects.reserve(static_cast<size_t>(count));
-  RECT unionBox{std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::max(),
-                std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::min()};
+  RECT unionBox{std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::min(),
+                std::numeric_limits<LONG>::min()};
   const unsigned char* cursor = p + kHeaderSize;
   for (uint64_t i = 0; i < count; ++i, cursor += kRectSize) {
     const RECT r = readRect(cursor);
@@ -71,8 +71,8 @@ std::optional<RegionData> parseRegionData(const void* bytes, size_t size) {
     unionBox.bottom = std::max(unionBox.bottom, r.bottom);
     region.rects.push_back(r);
   }
-  if (unionBox.left != region.bound.left || unionBox.top != region.bound.top ||
-      unionBox.right != region.bound.right || unionBox.bottom != region.bound.bottom)
+  if (unionBox.left != region.bound.left || unionBox.top != region.bound.top || unionBox.right != region.bound.right ||
+      unionBox.bottom != region.bound.bottom)
     return std::nullopt;
   return region;
 }

@@ -57,8 +57,7 @@ HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
     const EmbeddedResource& entry = kEmbeddedResources[i];
     if (!keyMatches(entry.type, type)) continue;
     typeSeen = true;
-    if (keyMatches(entry.name, name))
-      return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&entry));
+    if (keyMatches(entry.name, name)) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&entry));
   }
   SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
   return nullptr;

@@ -64,8 +64,7 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO info) {
   if (processors < 1) processors = 1;
   info->dwNumberOfProcessors = static_cast<DWORD>(processors);
   const int maskBits = static_cast<int>(sizeof(DWORD_PTR) * 8);
-  info->dwActiveProcessorMask =
-      processors >= maskBits ? ~DWORD_PTR{0} : ((DWORD_PTR{1} << processors) - 1);
+  info->dwActiveProcessorMask = processors >= maskBits ? ~DWORD_PTR{0} : ((DWORD_PTR{1} << processors) - 1);
 #if defined(__x86_64__) || defined(__i386__)
   const CpuidRegisters version = cpuid(1);
   unsigned family = (version.eax >> 8) & 0xF;
@@ -83,15 +82,24 @@ BOOL WINAPI IsProcessorFeaturePresent(DWORD feature) {
   const unsigned extendedMax = cpuid(0x80000000).eax;
   const CpuidRegisters extended = extendedMax >= 0x80000001 ? cpuid(0x80000001) : CpuidRegisters{};
   switch (feature) {
-    case PF_COMPARE_EXCHANGE_DOUBLE: return (basic.edx >> 8) & 1;
-    case PF_MMX_INSTRUCTIONS_AVAILABLE: return (basic.edx >> 23) & 1;
-    case PF_XMMI_INSTRUCTIONS_AVAILABLE: return (basic.edx >> 25) & 1;
-    case PF_3DNOW_INSTRUCTIONS_AVAILABLE: return (extended.edx >> 31) & 1;
-    case PF_RDTSC_INSTRUCTION_AVAILABLE: return (basic.edx >> 4) & 1;
-    case PF_PAE_ENABLED: return (basic.edx >> 6) & 1;
-    case PF_XMMI64_INSTRUCTIONS_AVAILABLE: return (basic.edx >> 26) & 1;
-    case PF_SSE3_INSTRUCTIONS_AVAILABLE: return basic.ecx & 1;
-    default: return FALSE;  // no floating-point errata or emulation; others unknown here
+    case PF_COMPARE_EXCHANGE_DOUBLE:
+      return (basic.edx >> 8) & 1;
+    case PF_MMX_INSTRUCTIONS_AVAILABLE:
+      return (basic.edx >> 23) & 1;
+    case PF_XMMI_INSTRUCTIONS_AVAILABLE:
+      return (basic.edx >> 25) & 1;
+    case PF_3DNOW_INSTRUCTIONS_AVAILABLE:
+      return (extended.edx >> 31) & 1;
+    case PF_RDTSC_INSTRUCTION_AVAILABLE:
+      return (basic.edx >> 4) & 1;
+    case PF_PAE_ENABLED:
+      return (basic.edx >> 6) & 1;
+    case PF_XMMI64_INSTRUCTIONS_AVAILABLE:
+      return (basic.edx >> 26) & 1;
+    case PF_SSE3_INSTRUCTIONS_AVAILABLE:
+      return basic.ecx & 1;
+    default:
+      return FALSE;  // no floating-point errata or emulation; others unknown here
   }
 #else
   (void)feature;

@@ -61,7 +61,7 @@ struct FontRequest {
   int weight = FW_NORMAL;
   bool italic = false;
   bool antialiased = true;
-  std::string faceName;  // empty: the generic family only
+  std::string faceName;                 // empty: the generic family only
   const char* genericFamily = nullptr;  // "serif", "sans-serif", "monospace" or none
 };
 
@@ -169,10 +169,10 @@ std::shared_ptr<Font> openFont(const FontRequest& request) {
 // Windows-1252, the ANSI code page: 0x80 to 0x9F differ from Latin-1. The five unassigned
 // codes stay control characters, which draw as the face's missing-glyph box.
 FT_ULong codePoint(unsigned char c) {
-  static constexpr uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  static constexpr uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
   return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
 }
 
@@ -211,9 +211,9 @@ void accumulateGlyph(const FT_Bitmap& bitmap, int64_t originX, int originY, int 
     if (cellY < 0 || cellY >= cellHeight) continue;  // outside the cell
     const int bufferY = cellY - firstRow;
     if (bufferY < 0 || bufferY >= rows) continue;  // outside the bitmap
-    const unsigned char* source =
-        bitmap.pitch >= 0 ? bitmap.buffer + static_cast<ptrdiff_t>(r) * bitmap.pitch
-                          : bitmap.buffer + static_cast<ptrdiff_t>(bitmap.rows - 1 - r) * -bitmap.pitch;
+    const unsigned char* source = bitmap.pitch >= 0
+                                      ? bitmap.buffer + static_cast<ptrdiff_t>(r) * bitmap.pitch
+                                      : bitmap.buffer + static_cast<ptrdiff_t>(bitmap.rows - 1 - r) * -bitmap.pitch;
     for (unsigned c = 0; c < bitmap.width; ++c) {
       const int64_t bufferX = originX + c;
       if (bufferX < 0 || bufferX >= columns) continue;
@@ -276,10 +276,18 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
   request.antialiased = quality != NONANTIALIASED_QUALITY;
   if (faceName) request.faceName = faceName;
   switch (pitchAndFamily & 0xF0) {
-    case FF_ROMAN: request.genericFamily = "serif"; break;
-    case FF_MODERN: request.genericFamily = "monospace"; break;
-    case FF_SWISS: request.genericFamily = "sans-serif"; break;
-    default: request.genericFamily = request.faceName.empty() ? "sans-serif" : nullptr; break;
+    case FF_ROMAN:
+      request.genericFamily = "serif";
+      break;
+    case FF_MODERN:
+      request.genericFamily = "monospace";
+      break;
+    case FF_SWISS:
+      request.genericFamily = "sans-serif";
+      break;
+    default:
+      request.genericFamily = request.faceName.empty() ? "sans-serif" : nullptr;
+      break;
   }
   auto font = openFont(request);
   if (!font) {
@@ -333,8 +341,8 @@ BOOL WINAPI TextOutA(HDC dcHandle, int x, int y, LPCSTR text, int length) {
       const FT_GlyphSlot glyph = font->face->glyph;
       // The right edge of the cell is known once the last advance is: columns past it are
       // simply not written out below.
-      accumulateGlyph(glyph->bitmap, x + pen + glyph->bitmap_left - left, font->ascent - glyph->bitmap_top,
-                      cellHeight, firstRow, rows, columns, coverage);
+      accumulateGlyph(glyph->bitmap, x + pen + glyph->bitmap_left - left, font->ascent - glyph->bitmap_top, cellHeight,
+                      firstRow, rows, columns, coverage);
       pen += *advance;
     }
   }

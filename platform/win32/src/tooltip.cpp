@@ -153,8 +153,8 @@ void paint(const TooltipControl& control) {
   BeginPaint(control.self, &paintInfo);
   SDL_Window* sdl = win32SdlWindow(control.self);
   SDL_Surface* surface = sdl && control.current >= 0 ? SDL_GetWindowSurface(sdl) : nullptr;
-  if (surface && (surface->format->format == SDL_PIXELFORMAT_RGB888 ||
-                  surface->format->format == SDL_PIXELFORMAT_ARGB8888)) {
+  if (surface &&
+      (surface->format->format == SDL_PIXELFORMAT_RGB888 || surface->format->format == SDL_PIXELFORMAT_ARGB8888)) {
     const Tool& tool = control.tools[static_cast<size_t>(control.current)];
     if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
     HDC dc = win32CreateMemoryDC(surface->pixels, surface->w, surface->h, surface->pitch, MemoryDcFormat::X8R8G8B8);
@@ -284,8 +284,7 @@ LRESULT CALLBACK tooltipProc(HWND self, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 bool isWatchedMouseMessage(UINT message) {
-  return message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
-         message == WM_MBUTTONDOWN;
+  return message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
 }
 
 }  // namespace
@@ -315,7 +314,8 @@ using namespace win32;
 extern "C" {
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
-  constexpr DWORD kClassesWithTooltips = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES;
+  constexpr DWORD kClassesWithTooltips =
+      ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES;
   if (!init || init->dwSize != sizeof(INITCOMMONCONTROLSEX) || !(init->dwICC & kClassesWithTooltips)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -255,8 +255,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
   return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   std::shared_ptr<WindowClass> windowClass;
   {
     auto& registry = classRegistry();
@@ -327,8 +327,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 
   // The class background shows until something is drawn: the server fills exposed parts
   // of the window with it.
-  if (auto brush = findGdiObject(windowClass->info.hbrBackground); brush && brush->kind == GdiKind::Brush &&
-                                                                      !brush->hollow)
+  if (auto brush = findGdiObject(windowClass->info.hbrBackground);
+      brush && brush->kind == GdiKind::Brush && !brush->hollow)
     x11SetBackground(window->sdl.get(), brush->color);
 
   {

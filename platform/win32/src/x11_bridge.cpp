@@ -98,8 +98,9 @@ bool textPropertyIs(Display* display, ::Window window, Atom property, std::strin
   unsigned long count = 0, remaining = 0;
   unsigned char* data = nullptr;
   bool same = false;
-  if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type, &format, &count,
-                         &remaining, &data) == Success && data) {
+  if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &remaining,
+                         &data) == Success &&
+      data) {
     same = format == 8 && remaining == 0 && std::string_view(reinterpret_cast<char*>(data), count) == text;
   }
   if (data) XFree(data);
@@ -112,8 +113,9 @@ bool hasAtom(Display* display, ::Window window, Atom property, Atom value) {
   unsigned long count = 0, remaining = 0;
   unsigned char* data = nullptr;
   bool found = false;
-  if (XGetWindowProperty(display, window, property, 0, 64, False, XA_ATOM, &type, &format, &count, &remaining,
-                         &data) == Success && data && format == 32) {
+  if (XGetWindowProperty(display, window, property, 0, 64, False, XA_ATOM, &type, &format, &count, &remaining, &data) ==
+          Success &&
+      data && format == 32) {
     const auto* atoms = reinterpret_cast<const unsigned long*>(data);  // Xlib hands 32-bit items as longs
     found = std::find(atoms, atoms + count, value) != atoms + count;
   }
@@ -127,7 +129,9 @@ bool hasAtom(Display* display, ::Window window, Atom property, Atom value) {
 class AboveKeeper {
  public:
   AboveKeeper(Display* display, std::string title)
-      : m_display(display), m_root(DefaultRootWindow(display)), m_title(std::move(title)),
+      : m_display(display),
+        m_root(DefaultRootWindow(display)),
+        m_title(std::move(title)),
         m_netWmName(XInternAtom(display, "_NET_WM_NAME", False)),
         m_state(XInternAtom(display, "_NET_WM_STATE", False)),
         m_above(XInternAtom(display, "_NET_WM_STATE_ABOVE", False)) {
@@ -176,8 +180,10 @@ class AboveKeeper {
     if (!XGetWindowAttributes(m_display, window, &attributes)) return;
     // A window manager reads the initial state when it takes the window on; once mapped,
     // only a request to the manager changes it.
-    if (attributes.map_state == IsUnmapped) addAboveState();
-    else askAbove();
+    if (attributes.map_state == IsUnmapped)
+      addAboveState();
+    else
+      askAbove();
   }
 
   void addAboveState() {
@@ -267,8 +273,8 @@ std::optional<PointerState> x11QueryPointer(SDL_Window* window) {
   ::Window root = 0, child = 0;
   int rootX = 0, rootY = 0, winX = 0, winY = 0;
   unsigned int mask = 0;
-  if (!XQueryPointer(target->display, DefaultRootWindow(target->display), &root, &child, &rootX, &rootY,
-                     &winX, &winY, &mask))
+  if (!XQueryPointer(target->display, DefaultRootWindow(target->display), &root, &child, &rootX, &rootY, &winX, &winY,
+                     &mask))
     return std::nullopt;
   return PointerState{rootX, rootY, (mask & Button1Mask) != 0};
 }
@@ -307,8 +313,7 @@ bool x11Focus(SDL_Window* window) {
   auto target = xTarget(window);
   if (!target) return false;
   XWindowAttributes attributes;
-  if (!XGetWindowAttributes(target->display, target->window, &attributes) ||
-      attributes.map_state != IsViewable)
+  if (!XGetWindowAttributes(target->display, target->window, &attributes) || attributes.map_state != IsViewable)
     return false;
   XErrorTrap trap(target->display);
   XSetInputFocus(target->display, target->window, RevertToParent, CurrentTime);

@@ -6,4 +6,6 @@
 #define IDI_TEST 126
 
 // A header may carry C code as well; only its directives concern a resource script.
-struct TestIds { int unused; };
+struct TestIds {
+  int unused;
+};
