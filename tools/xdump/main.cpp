@@ -1,8 +1,10 @@
-// xdump FILE
+// xdump [--hierarchy] FILE
 // Prints the data objects of an X file (text, binary or compressed), one per line, indented
 // by depth: template name, object name or "-", "ref" for a reference, and the size of the
 // packed data in bytes. The built-in templates are registered first. Exit status 0 when the
 // file parses, 1 with the error code's name otherwise.
+// With --hierarchy: the frames, mesh containers and animation that the hierarchy loader
+// makes of the file, as JSON (see hierarchy_json.h); exit status 1 when the load fails.
 #include <rmxftmpl.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "hierarchy_json.h"
 #include "x_document.h"
 
 namespace {
@@ -28,6 +31,11 @@ const char* codeName(HRESULT hr) {
     case D3DXFERR_BADDATAREFERENCE: return "D3DXFERR_BADDATAREFERENCE";
     case D3DXFERR_FILENOTFOUND: return "D3DXFERR_FILENOTFOUND";
     case E_OUTOFMEMORY: return "E_OUTOFMEMORY";
+    case S_OK: return "S_OK";
+    case E_FAIL: return "E_FAIL";
+    case E_INVALIDARG: return "E_INVALIDARG";
+    case E_NOTIMPL: return "E_NOTIMPL";
+    case D3DERR_INVALIDCALL: return "D3DERR_INVALIDCALL";
     default: return "an unknown error";
   }
 }
@@ -43,16 +51,19 @@ void print(const Document& doc, uint32_t index, bool reference, int depth) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: xdump FILE\n");
+  const bool hierarchy = argc == 3 && std::strcmp(argv[1], "--hierarchy") == 0;
+  if (argc != 2 && !hierarchy) {
+    std::fprintf(stderr, "usage: xdump [--hierarchy] FILE\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
+  const char* path = argv[argc - 1];
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "xdump: %s: %s\n", argv[1], codeName(D3DXFERR_FILENOTFOUND));
+    std::fprintf(stderr, "xdump: %s: %s\n", path, codeName(D3DXFERR_FILENOTFOUND));
     return 1;
   }
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (hierarchy) return xdump::printHierarchy(bytes, codeName);
 
   auto registered = std::make_shared<TemplateTable>();
   const std::pair<const void*, size_t> blocks[] = {{D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES},
@@ -71,7 +82,7 @@ int main(int argc, char** argv) {
   size_t offset = 0;
   const HRESULT hr = d3dx::xfile::parseXFile(bytes.data(), bytes.size(), registered, doc, &offset);
   if (FAILED(hr)) {
-    std::fprintf(stderr, "xdump: %s: %s (at byte %zu)\n", argv[1], codeName(hr), offset);
+    std::fprintf(stderr, "xdump: %s: %s (at byte %zu)\n", path, codeName(hr), offset);
     return 1;
   }
   for (uint32_t top : doc.topLevel) print(doc, top, false, 0);
