@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "main_window.h"
 #include "player.h"
+#include "scene.h"
 
 bool stayOnTopIndicator = false;
 
@@ -15,9 +16,7 @@ ButtonEntry buttonTable[kButtonCount] = {
     {140, 361, 166, 389, " play / pause", playPause, nullptr},
     {172, 364, 199, 395, " stop", stopTrack, nullptr},
     {206, 367, 234, 397, " next", nextTrack, nullptr},
-    // The credits toggle belongs to the renderer's scene; until it is wired in, the button
-    // is hit-tested and lit but does nothing.
-    {244, 369, 272, 397, " credz", nullptr, nullptr},
+    {244, 369, 272, 397, " credz", toggleCredits, nullptr},
     {282, 369, 310, 397, " stay on top", toggleStayOnTop, nullptr},
     {318, 366, 345, 396, " minimize", minimizeMainWindow, nullptr},
     {352, 362, 379, 391, " exit", requestQuit, nullptr},
@@ -71,3 +70,5 @@ void toggleStayOnTop() {
 }
 
 void requestQuit() { quitRequested = true; }
+
+bool playbackPaused() { return playerState() == PlayState::Paused; }

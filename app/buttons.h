@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "shell.h"
+
 inline constexpr int kButtonCount = 8;
 // The index that means "no button": a click on the window body, or no click to report.
 inline constexpr int kNoButton = 8;
@@ -21,9 +23,6 @@ struct ButtonEntry {
 
 // 0 previous, 1 play / pause, 2 stop, 3 next, 4 credits, 5 stay on top, 6 minimise, 7 exit.
 extern ButtonEntry buttonTable[kButtonCount];
-
-// Set while the stay-on-top mode is on; the renderer keeps that button lit meanwhile.
-extern bool stayOnTopIndicator;
 
 // Hit-tests the packed client position of a left click (x in the low 16 bits, y in the
 // high 16 bits, both unsigned) against the table in index order, all four bounds

@@ -7,12 +7,14 @@
 #include "device.h"
 #include "fmod.h"
 #include "main_window.h"
+#include "scene.h"
 
 void fatalError(const char* message) {
   // A sound system that was started fades out and closes (a no-op before it starts), so the
   // process does not end mid-waveform with a click.
   FSOUND_Close();
   // The scene and the device are released here, before the window they draw into.
+  releaseScene();
   releaseDevice();
   destroyMainWindow();
   OutputDebugStringA(message);

@@ -2,10 +2,11 @@
 
 #include "app_state.h"
 #include "buttons.h"
+#include "caption.h"
 #include "device.h"
-#include "frame.h"
 #include "main_window.h"
 #include "player.h"
+#include "scene.h"
 #include "shell.h"
 
 HINSTANCE instanceHandle = nullptr;
@@ -22,6 +23,16 @@ int takeClickedButton() {
   return clickedButton;
 }
 
+// The caption paints on the wagons of the train's mesh, which the scene owns.
+IDirect3DTexture9* wagonTexture(UINT material) { return cabsMesh->textureAt(material); }
+
+// Rebuilds the caption from the playback state and paints it onto the wagons.
+void refreshCaption() {
+  char pieces[kCaptionPieceCount][kCaptionPieceSize];
+  buildCaptionLines(pieces);
+  drawCaption(pieces, wagonTexture);
+}
+
 }  // namespace
 
 void pumpOneMessage() {
@@ -36,9 +47,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   instanceHandle = instance;
 
   // Start-up. Each step ends the program through fatalError when it fails, so no later
-  // step runs: window; device; tooltips; sound system and playlist; first track.
+  // step runs: window; device; scene; tooltips; sound system and playlist; first track.
   createMainWindow();
   createDevice(mainWindow);
+  createScene();
   createTooltips();
   if (!playerInit(44100)) fatalError("AudioInit failed!");
   playCurrent();
@@ -47,14 +59,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // hand-off, one frame. The pace is that of presenting a frame; nothing sleeps here.
   while (!quitRequested) {
     pumpOneMessage();
-    playerPoll();
+    if (playerPoll()) refreshCaption();
     renderFrame(takeClickedButton());
   }
 
-  // Orderly shutdown: sound first, the tooltips, then the device, then the window it drew
-  // into.
+  // Orderly shutdown: sound first, the tooltips, the scene, then the device, then the window
+  // it drew into.
   playerShutdown();
   destroyTooltips();
+  releaseScene();
   releaseDevice();
   destroyMainWindow();
   return 0;

@@ -1,7 +1,5 @@
 #include "device.h"
 
-#include <cstring>
-
 #include "shell.h"
 
 IDirect3D9* direct3D = nullptr;
@@ -25,17 +23,6 @@ D3DLIGHT9 sceneLight = {
     0.0f,                              // theta
     0.0f,                              // phi
 };
-
-namespace {
-
-DWORD floatState(float value) {
-  DWORD bits;
-  static_assert(sizeof bits == sizeof value);
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-}  // namespace
 
 void createDevice(HWND window) {
   direct3D = Direct3DCreate9(D3D_SDK_VERSION);

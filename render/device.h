@@ -2,6 +2,8 @@
 // frame starts from.
 #pragma once
 
+#include <cstring>
+
 #include <windows.h>
 #include <d3d9.h>
 #include <d3dx9math.h>
@@ -16,6 +18,14 @@ extern D3DXMATRIX projectionMatrix;
 extern D3DXMATRIX viewMatrix;
 // World matrix of everything drawn untransformed (scene, credits, buttons, smoke).
 extern D3DXMATRIX identityMatrix;
+
+// A float render state (point sizes, scales) as the DWORD the device takes: its bits.
+inline DWORD floatState(float value) {
+  DWORD bits;
+  static_assert(sizeof bits == sizeof value);
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
 
 // Makes `direct3D` and `device` for the window (the main window), whose client area is the
 // back buffer; any failure ends the program.

@@ -13,3 +13,8 @@ inline constexpr int kWindowHeight = 512;
 // that is closed, ends the process with exit code 5.
 // Callable from any start-up step and from the main loop, with state only partly built.
 [[noreturn]] void fatalError(const char* message);
+
+// Set while the stay-on-top mode is on; the renderer keeps that button lit meanwhile.
+extern bool stayOnTopIndicator;
+// Whether playback is paused; the renderer keeps the play/pause button lit meanwhile.
+bool playbackPaused();

@@ -1,0 +1,8 @@
+#include "shell_stand_in.h"
+
+#include "shell.h"
+
+bool stayOnTopIndicator = false;
+bool testPlaybackPaused = false;
+
+bool playbackPaused() { return testPlaybackPaused; }
