@@ -36,8 +36,8 @@ void buildCaptionLines(char pieces[kCaptionPieceCount][kCaptionPieceSize]) {
 void drawCaption(const char pieces[kCaptionPieceCount][kCaptionPieceSize], WagonTextureLookup wagonTexture) {
   // A new font for every refresh; its result is not tested (TextOutA then draws in the
   // device context's default font).
-  HFONT font = CreateFontA(-50, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Times New Roman");
+  HFONT font = CreateFontA(-50, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Times New Roman");
   for (int k = 0; k < kCaptionPieceCount; ++k) {
     IDirect3DTexture9* texture = wagonTexture(static_cast<UINT>(k + 1));
     if (texture == nullptr) continue;

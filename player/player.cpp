@@ -14,13 +14,11 @@ bool moduleStopped = false;
 // Every start and stop opens a new "play" of the current entry. The end callback arrives on the
 // sound library's thread and is acted on by the next poll; it is tagged with the play it ended
 // so that an end the user has already moved away from (stop, skip, restart) advances nothing.
-std::uint32_t playSerial = 0;                        // main thread
-std::atomic<std::uint32_t> publishedSerial{0};       // the serial, for the callback
-std::atomic<std::uint32_t> endedSerial{0};           // 0: no end waiting
+std::uint32_t playSerial = 0;                   // main thread
+std::atomic<std::uint32_t> publishedSerial{0};  // the serial, for the callback
+std::atomic<std::uint32_t> endedSerial{0};      // 0: no end waiting
 
-PlaylistEntry& current() {
-  return playlist[currentTrack];
-}
+PlaylistEntry& current() { return playlist[currentTrack]; }
 
 void beginNewPlay() {
   if (++playSerial == 0) playSerial = 1;  // 0 means "none"
@@ -134,9 +132,7 @@ bool playerPoll() {
   return true;
 }
 
-PlayState playerState() {
-  return playState;
-}
+PlayState playerState() { return playState; }
 
 void playerShutdown() {
   FSOUND_Close();

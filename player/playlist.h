@@ -12,7 +12,7 @@ struct PlaylistEntry {
   char title[25];   // caption text, blanks included, shown exactly as stored
   char artist[11];  // short credit, shown exactly as stored
   TrackKind kind;
-  void* handle;     // FSOUND_STREAM* or FMUSIC_MODULE* once opened by playerInit, else null
+  void* handle;  // FSOUND_STREAM* or FMUSIC_MODULE* once opened by playerInit, else null
 };
 
 constexpr int kTrackCount = 11;

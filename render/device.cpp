@@ -10,18 +10,18 @@ D3DXMATRIX identityMatrix;
 
 D3DLIGHT9 sceneLight = {
     D3DLIGHT_POINT,
-    {1.0f, 0.87f, 0.64f, 0.0f},        // diffuse
-    {0.0f, 0.0f, 0.0f, 0.0f},          // specular
-    {0.0f, 0.0f, 0.0f, 0.0f},          // ambient
+    {1.0f, 0.87f, 0.64f, 0.0f},          // diffuse
+    {0.0f, 0.0f, 0.0f, 0.0f},            // specular
+    {0.0f, 0.0f, 0.0f, 0.0f},            // ambient
     {-1063.561f, 1682.245f, -988.624f},  // position
-    {0.0f, 0.0f, 0.0f},                // direction
-    4000.0f,                           // range
-    0.0f,                              // falloff
-    1.0f,                              // attenuation 0
-    0.0f,                              // attenuation 1
-    0.0f,                              // attenuation 2
-    0.0f,                              // theta
-    0.0f,                              // phi
+    {0.0f, 0.0f, 0.0f},                  // direction
+    4000.0f,                             // range
+    0.0f,                                // falloff
+    1.0f,                                // attenuation 0
+    0.0f,                                // attenuation 1
+    0.0f,                                // attenuation 2
+    0.0f,                                // theta
+    0.0f,                                // phi
 };
 
 void createDevice(HWND window) {
@@ -49,8 +49,8 @@ void createDevice(HWND window) {
   parameters.FullScreen_RefreshRateInHz = 0;
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
 
-  if (FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)))
+  if (FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                    &parameters, &device)))
     fatalError("Error creating device\n");
 }
 

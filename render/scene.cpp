@@ -56,9 +56,7 @@ void releaseMesh(SkinnedMesh*& mesh) {
 
 // 0.2 radians per second of the absolute clock. Reduced to one turn in double precision
 // first, so that a large clock still gives a smoothly moving float angle.
-float trainAngleAt(DWORD clock) {
-  return static_cast<float>(std::fmod(clock * 0.0002, 2.0 * std::numbers::pi));
-}
+float trainAngleAt(DWORD clock) { return static_cast<float>(std::fmod(clock * 0.0002, 2.0 * std::numbers::pi)); }
 
 }  // namespace
 

@@ -41,8 +41,7 @@ void initSmoke() {
       "Error loading smoke texture #1.\n", "Error loading smoke texture #2.\n", "Error loading smoke texture #3.\n",
       "Error loading smoke texture #4.", "Error loading smoke texture #5."};
   for (int i = 0; i < kSmokeTextureCount; ++i)
-    if (FAILED(D3DXCreateTextureFromResourceA(device, nullptr, kNames[i], &smokeTextures[i])))
-      fatalError(kMessages[i]);
+    if (FAILED(D3DXCreateTextureFromResourceA(device, nullptr, kNames[i], &smokeTextures[i]))) fatalError(kMessages[i]);
   for (SmokeParticle& particle : smokeParticles) particle.alive = false;
   smokeLastUpdate = timeGetTime();
 }

@@ -77,8 +77,8 @@ HRESULT HierarchyAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHDATA*
 }
 
 HRESULT HierarchyAllocator::fillMeshContainer(SkinMeshContainer* container, ID3DXMesh* mesh,
-                                              const D3DXMATERIAL* materials, DWORD numMaterials,
-                                              const DWORD* adjacency, ID3DXSkinInfo* skinInfo) {
+                                              const D3DXMATERIAL* materials, DWORD numMaterials, const DWORD* adjacency,
+                                              ID3DXSkinInfo* skinInfo) {
   d3dx::ComPtr<IDirect3DDevice9> device;
   mesh->GetDevice(device.receive());
   const DWORD faceCount = mesh->GetNumFaces();
@@ -86,8 +86,8 @@ HRESULT HierarchyAllocator::fillMeshContainer(SkinMeshContainer* container, ID3D
   // Lighting needs normals: a mesh without them is drawn from a copy that has them.
   container->MeshData.Type = D3DXMESHTYPE_MESH;
   if ((mesh->GetFVF() & D3DFVF_NORMAL) == 0) {
-    const HRESULT cloned =
-        mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device.get(), &container->MeshData.pMesh);
+    const HRESULT cloned = mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device.get(),
+                                              &container->MeshData.pMesh);
     if (FAILED(cloned)) return cloned;
     D3DXComputeNormals(container->MeshData.pMesh, nullptr);
   } else {

@@ -10,8 +10,9 @@
 
 namespace {
 
-const char* const kMeshes[] = {"BUT_PREV.X", "BUT_PLAY.X", "BUT_STOP.X", "BUT_NEXT.X",  "BUT_INFO.X",   "BUT_TOP.X",
-                               "BUT_MIN.X",  "BUT_QUIT.X", "CREDZ.X",    "PLANES.X",    "TRAIN_CABS.X", "TRAIN_WHEELS.X"};
+const char* const kMeshes[] = {"BUT_PREV.X", "BUT_PLAY.X", "BUT_STOP.X",   "BUT_NEXT.X",
+                               "BUT_INFO.X", "BUT_TOP.X",  "BUT_MIN.X",    "BUT_QUIT.X",
+                               "CREDZ.X",    "PLANES.X",   "TRAIN_CABS.X", "TRAIN_WHEELS.X"};
 
 // Frames and containers as plain records holding the mesh, like the program's allocator
 // minus its textures.

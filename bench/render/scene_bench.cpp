@@ -30,8 +30,8 @@ void ensureDevice() {
   windowClass.lpfnWndProc = plainWindowProc;
   windowClass.lpszClassName = "scene bench";
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "scene bench", "", WS_POPUP | WS_VISIBLE, 0, 0, kWindowWidth, kWindowHeight,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExA(0, "scene bench", "", WS_POPUP | WS_VISIBLE, 0, 0, kWindowWidth, kWindowHeight, nullptr,
+                                nullptr, nullptr, nullptr);
   createDevice(window);
 }
 

@@ -62,8 +62,8 @@ TEST_F(HitTest, BoundsAreInclusiveAndGapsBelongToTheBody) {
       EXPECT_EQ(hitTestButtons(at(x, y)), i);
     EXPECT_EQ(ran, std::vector<int>(4, i)) << "the action runs once per hit";
     ran.clear();
-    for (const auto& [x, y] : {std::pair{b.left - 1, b.top}, {b.right + 1, b.bottom}, {b.left, b.top - 1},
-                               {b.right, b.bottom + 1}})
+    for (const auto& [x, y] :
+         {std::pair{b.left - 1, b.top}, {b.right + 1, b.bottom}, {b.left, b.top - 1}, {b.right, b.bottom + 1}})
       EXPECT_EQ(hitTestButtons(at(x, y)), kNoButton) << x << "," << y;
     EXPECT_TRUE(ran.empty());
   }

@@ -116,7 +116,9 @@ class ProgramTest : public ::testing::Test {
     const pid_t pid = run->pid();
     // The box carries the program's caption too; it is the one that is not the main window.
     const auto box = x.waitForWindow(
-        [](const TopLevelWindow& w) { return w.name == kCaption && !(w.width == kWindowSize && w.height == kWindowSize); },
+        [](const TopLevelWindow& w) {
+          return w.name == kCaption && !(w.width == kWindowSize && w.height == kWindowSize);
+        },
         kStartTimeout);
     ASSERT_TRUE(box) << "no message box appeared; stderr:\n" << run->standardError();
     for (const auto& w : x.topLevelWindows())
@@ -172,8 +174,7 @@ class ProgramTest : public ::testing::Test {
     EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", std::to_string(sx), std::to_string(sy)}, 10s), 0);
   }
   void clickAt(int sx, int sy) {
-    EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", std::to_string(sx), std::to_string(sy), "click", "1"},
-                         10s),
+    EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", std::to_string(sx), std::to_string(sy), "click", "1"}, 10s),
               0);
   }
   // The one tooltip the program shows, once it is on screen right of and below the pointer.
@@ -257,10 +258,34 @@ TEST_F(ProgramTest, DraggingTheBodyMovesTheWindow) {
   const int sx = w->x + grip->first, sy = w->y + grip->second;
   constexpr int kDx = 60, kDy = 30;
   const auto s = [](int v) { return std::to_string(v); };
-  EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", s(sx), s(sy), "sleep", "0.3", "mousedown", "1", "sleep",
-                        "0.5", "mousemove", s(sx + kDx / 3), s(sy + kDy / 3), "sleep", "0.2", "mousemove",
-                        s(sx + 2 * kDx / 3), s(sy + 2 * kDy / 3), "sleep", "0.2", "mousemove", s(sx + kDx),
-                        s(sy + kDy), "sleep", "0.5", "mouseup", "1"},
+  EXPECT_EQ(runCommand({xdotool(),
+                        "mousemove",
+                        "--sync",
+                        s(sx),
+                        s(sy),
+                        "sleep",
+                        "0.3",
+                        "mousedown",
+                        "1",
+                        "sleep",
+                        "0.5",
+                        "mousemove",
+                        s(sx + kDx / 3),
+                        s(sy + kDy / 3),
+                        "sleep",
+                        "0.2",
+                        "mousemove",
+                        s(sx + 2 * kDx / 3),
+                        s(sy + 2 * kDy / 3),
+                        "sleep",
+                        "0.2",
+                        "mousemove",
+                        s(sx + kDx),
+                        s(sy + kDy),
+                        "sleep",
+                        "0.5",
+                        "mouseup",
+                        "1"},
                        20s),
             0);
   std::optional<TopLevelWindow> moved;
@@ -415,8 +440,8 @@ TEST_F(ProgramTest, MissingTunesAreFatal) {
   std::filesystem::remove(workDir + "/tunes");
   start();
   expectFatalBox("AudioInit failed!");
-  EXPECT_NE(run->standardError().find("tunes\\track01.mp3"), std::string::npos)
-      << "the missing file is named:\n" << run->standardError();
+  EXPECT_NE(run->standardError().find("tunes\\track01.mp3"), std::string::npos) << "the missing file is named:\n"
+                                                                                << run->standardError();
 }
 
 TEST_F(ProgramTest, NoRenderingDeviceIsFatal) {
@@ -434,8 +459,8 @@ struct ButtonTip {
 // grey border and the button's text, beside the pointer. The popups are saved as
 // tooltip-<index>.ppm in the test's working folder for a look at the text.
 TEST_F(ProgramTest, EachButtonShowsItsTooltipAfterTheDelay) {
-  static constexpr ButtonTip kTips[] = {{" previous", 0}, {" play / pause", 1}, {" stop", 2},  {" next", 3},
-                                        {" credz", 4},    {" stay on top", 5},   {" minimize", 6}, {" exit", 7}};
+  static constexpr ButtonTip kTips[] = {{" previous", 0}, {" play / pause", 1}, {" stop", 2},     {" next", 3},
+                                        {" credz", 4},    {" stay on top", 5},  {" minimize", 6}, {" exit", 7}};
   start();
   const auto w = mainWindow();
   ASSERT_TRUE(w);
@@ -520,8 +545,7 @@ class WindowManagerTest : public ProgramTest {
     ProgramTest::SetUp();
     ASSERT_TRUE(s_windowManager->started());
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-    while (!x.windowManagerRunning() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(100ms);
+    while (!x.windowManagerRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(x.windowManagerRunning()) << "openbox did not start";
   }
 

@@ -115,8 +115,8 @@ PrivateXServer::PrivateXServer(const std::string& screen) {
   for (int attempt = 0; attempt < 3 && m_display.empty(); ++attempt) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return;
-    std::vector<std::string> arguments{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
-                                       "-noreset", "+extension", "GLX", "+extension", "SHAPE"};
+    std::vector<std::string> arguments{"Xvfb", "-displayfd", "3",          "-screen", "0",          screen, "-nolisten",
+                                       "tcp",  "-noreset",   "+extension", "GLX",     "+extension", "SHAPE"};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 3);

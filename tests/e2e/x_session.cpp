@@ -38,7 +38,8 @@ pid_t pidProperty(Display* display, Window window) {
   if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &actualType, &format, &count, &after,
                          &data) == Success &&
       data) {
-    if (actualType == XA_CARDINAL && format == 32 && count == 1) pid = static_cast<pid_t>(*reinterpret_cast<long*>(data));
+    if (actualType == XA_CARDINAL && format == 32 && count == 1)
+      pid = static_cast<pid_t>(*reinterpret_cast<long*>(data));
     XFree(data);
   }
   return pid;
@@ -231,8 +232,8 @@ std::vector<unsigned long> longsProperty(Display* display, Window window, Atom p
   unsigned long count, after;
   unsigned char* data = nullptr;
   std::vector<unsigned long> values;
-  if (XGetWindowProperty(display, window, property, 0, 64, False, type, &actualType, &format, &count, &after,
-                         &data) == Success &&
+  if (XGetWindowProperty(display, window, property, 0, 64, False, type, &actualType, &format, &count, &after, &data) ==
+          Success &&
       data) {
     if (actualType == type && format == 32) {
       const auto* longs = reinterpret_cast<const unsigned long*>(data);

@@ -31,7 +31,9 @@ struct ClientWindow {
 struct Screenshot {
   int width = 0, height = 0;
   std::vector<uint32_t> pixels;
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+  uint32_t at(int x, int y) const {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
   bool writePpm(const std::string& path) const;
 };
 

@@ -54,8 +54,8 @@ TEST_F(EmbeddedMeshes, PlanesNameSixMaterials) {
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->MeshData.pMesh->GetNumVertices(), 16u);
   EXPECT_EQ(c->MeshData.pMesh->GetNumFaces(), 8u);
-  EXPECT_EQ(c->textures, (Textures{std::nullopt, "wheel.ppm", "wagon.ppm", "coal_loco.ppm", "final_back.jpg",
-                                   "final_layer.tga"}));
+  EXPECT_EQ(c->textures,
+            (Textures{std::nullopt, "wheel.ppm", "wagon.ppm", "coal_loco.ppm", "final_back.jpg", "final_layer.tga"}));
   EXPECT_EQ(facesPerAttribute(c->MeshData.pMesh), (std::vector<DWORD>{0, 0, 0, 0, 2, 6}));
 }
 

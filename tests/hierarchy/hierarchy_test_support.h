@@ -67,7 +67,8 @@ class RecordingAllocator : public ID3DXAllocateHierarchy {
       c->textures.push_back(materials[i].pTextureFilename ? std::optional<std::string>(materials[i].pTextureFilename)
                                                           : std::nullopt);
       std::vector<std::string> parameters;
-      for (DWORD d = 0; effects && d < effects[i].NumDefaults; ++d) parameters.push_back(effects[i].pDefaults[d].pParamName);
+      for (DWORD d = 0; effects && d < effects[i].NumDefaults; ++d)
+        parameters.push_back(effects[i].pDefaults[d].pParamName);
       c->effectParameters.push_back(parameters);
     }
     c->NumMaterials = numMaterials;

@@ -69,11 +69,10 @@ TEST_F(LoaderTest, PolygonsBecomeFansAndKeepTheirMaterial) {
 TEST_F(LoaderTest, CornersWithDifferentNormalsGetTheirOwnVertices) {
   // Two triangles folded along the edge 0-2: each face lists its own normal for the shared
   // corners, so vertices 0 and 2 are split; the texture coordinates and colours follow.
-  ASSERT_EQ(load(kHeader +
-                 "Mesh { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;1;; 2; 3;0,1,2;, 3;0,2,3;;\n"
-                 "  MeshNormals { 2; 0;0;-1;, -1;0;0;; 2; 3;0,0,0;, 3;1,1,1;; }\n"
-                 "  MeshTextureCoords { 4; 0;0;, 1;0;, 1;1;, 0;1;; }\n"
-                 "  MeshVertexColors { 1; 2; 1;0;0;1;;; } }\n"),
+  ASSERT_EQ(load(kHeader + "Mesh { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;1;; 2; 3;0,1,2;, 3;0,2,3;;\n"
+                           "  MeshNormals { 2; 0;0;-1;, -1;0;0;; 2; 3;0,0,0;, 3;1,1,1;; }\n"
+                           "  MeshTextureCoords { 4; 0;0;, 1;0;, 1;1;, 0;1;; }\n"
+                           "  MeshVertexColors { 1; 2; 1;0;0;1;;; } }\n"),
             S_OK);
   ID3DXMesh* mesh = containerOf(root)->MeshData.pMesh;
   ASSERT_EQ(mesh->GetFVF(), DWORD{D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1});
@@ -100,11 +99,11 @@ TEST_F(LoaderTest, CornersWithDifferentNormalsGetTheirOwnVertices) {
 }
 
 TEST_F(LoaderTest, FvfDataAddsTextureSetsAfterTheFirst) {
-  ASSERT_EQ(load(kHeader +
-                 "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-                 "  MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }\n"
-                 "  FVFData { 256; 6; 1065353216, 0, 1073741824, 0, 1077936128, 0; } }\n"),  // TEX1: u = 1, 2, 3
-            S_OK);
+  ASSERT_EQ(
+      load(kHeader + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                     "  MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }\n"
+                     "  FVFData { 256; 6; 1065353216, 0, 1073741824, 0, 1077936128, 0; } }\n"),  // TEX1: u = 1, 2, 3
+      S_OK);
   ID3DXMesh* mesh = containerOf(root)->MeshData.pMesh;
   ASSERT_EQ(mesh->GetFVF(), DWORD{D3DFVF_XYZ | D3DFVF_TEX2});
   const std::vector<float> v = vertexFloats(mesh);
@@ -114,10 +113,9 @@ TEST_F(LoaderTest, FvfDataAddsTextureSetsAfterTheFirst) {
 }
 
 TEST_F(LoaderTest, FramesNestWithTheirMatricesAndFindIsExact) {
-  ASSERT_EQ(load(kHeader +
-                 "Frame Body { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1;; }\n"
-                 "  Frame Arm { Frame Hand { } } Frame Leg { } }\n"
-                 "Frame body { }\n"),
+  ASSERT_EQ(load(kHeader + "Frame Body { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1;; }\n"
+                           "  Frame Arm { Frame Hand { } } Frame Leg { } }\n"
+                           "Frame body { }\n"),
             S_OK);
   EXPECT_EQ(root->Name, nullptr);  // two top-level frames: an unnamed root above them
   LPD3DXFRAME body = D3DXFrameFind(root, "Body");
@@ -143,10 +141,10 @@ std::string positionKey(const char* frame, int time, float x) {
 }
 
 TEST_F(LoaderTest, AnimationSetsTakeTheRateInForceWhenRead) {
-  ASSERT_EQ(load(kTwoFrames + "AnimationSet first { " + positionKey("A", 48, 1.0f) + " }\n" +
-                 "AnimTicksPerSecond { 24; }\n" +
-                 "AnimationSet second { " + positionKey("B", 48, 2.0f) + positionKey("A", 24, 3.0f) + " }\n"),
-            S_OK);
+  ASSERT_EQ(
+      load(kTwoFrames + "AnimationSet first { " + positionKey("A", 48, 1.0f) + " }\n" + "AnimTicksPerSecond { 24; }\n" +
+           "AnimationSet second { " + positionKey("B", 48, 2.0f) + positionKey("A", 24, 3.0f) + " }\n"),
+      S_OK);
   ASSERT_TRUE(controller);
   EXPECT_EQ(controller->GetMaxNumAnimationOutputs(), 2u);
   EXPECT_EQ(controller->GetNumAnimationSets(), 2u);
@@ -163,14 +161,15 @@ TEST_F(LoaderTest, AnimationSetsTakeTheRateInForceWhenRead) {
 }
 
 TEST_F(LoaderTest, FaultyAnimationsAreDroppedFromTheirSet) {
-  ASSERT_EQ(load(kTwoFrames + "AnimationSet s {\n" +
-                 "Animation { AnimationKey { 2; 1; 0; 3; 1,0,0;;; } }\n" +           // no frame
-                 "Animation { {A} {B} AnimationKey { 2; 1; 0; 3; 1,0,0;;; } }\n" +   // two frames
-                 "Animation { {A} }\n" +                                               // no key
-                 "Animation { {A} AnimationKey { 2; 1; 0; 3; 1,0,0;;; }\n"
-                 "  AnimationKey { 2; 1; 5; 3; 1,0,0;;; } }\n" +                       // two position blocks
-                 positionKey("B", 10, 4.0f) + "}\n"),
-            S_OK);
+  ASSERT_EQ(
+      load(kTwoFrames + "AnimationSet s {\n" + "Animation { AnimationKey { 2; 1; 0; 3; 1,0,0;;; } }\n" +  // no frame
+           "Animation { {A} {B} AnimationKey { 2; 1; 0; 3; 1,0,0;;; } }\n" +                              // two frames
+           "Animation { {A} }\n" +                                                                        // no key
+           "Animation { {A} AnimationKey { 2; 1; 0; 3; 1,0,0;;; }\n"
+           "  AnimationKey { 2; 1; 5; 3; 1,0,0;;; } }\n" +  // two position blocks
+           positionKey("B", 10, 4.0f) +
+           "}\n"),
+      S_OK);
   ComPtr<ID3DXAnimationSet> set;
   ASSERT_EQ(controller->GetAnimationSet(0, set.receive()), S_OK);
   ASSERT_EQ(set->GetNumAnimations(), 1u);
@@ -202,8 +201,8 @@ TEST_F(LoaderTest, MatrixKeysAreSplitIntoScaleRotationAndTranslation) {
     ASSERT_EQ(controller->AdvanceTime(0.0, nullptr), S_OK);
     const D3DXMATRIX& out = D3DXFrameFind(root, "A")->TransformationMatrix;
     for (int i = 0; i < 16; ++i)
-      EXPECT_NEAR(out.m[i / 4][i % 4], m.m[i / 4][i % 4], 1e-4) << "element " << i << " for scale " << scale.x << ","
-                                                                << scale.y << "," << scale.z;
+      EXPECT_NEAR(out.m[i / 4][i % 4], m.m[i / 4][i % 4], 1e-4)
+          << "element " << i << " for scale " << scale.x << "," << scale.y << "," << scale.z;
   }
 }
 
@@ -220,9 +219,10 @@ class CountingUserData : public ID3DXLoadUserData {
 
 TEST_F(LoaderTest, UnknownObjectsGoToTheUserDataLoader) {
   // The mesh's unknown child comes first, then the frame's, then the top level's.
-  const std::string text = kHeader + "Frame F { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-                                     "  Header { 1; 0; 1; } XSkinMeshHeader { 1; 1; 0; } } Header { 1; 0; 1; } }\n"
-                                     "Header { 1; 0; 1; }\n";
+  const std::string text = kHeader +
+                           "Frame F { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                           "  Header { 1; 0; 1; } XSkinMeshHeader { 1; 1; 0; } } Header { 1; 0; 1; } }\n"
+                           "Header { 1; 0; 1; }\n";
   for (HRESULT result : {S_OK, E_NOTIMPL}) {
     CountingUserData user;
     user.result = result;
@@ -264,10 +264,15 @@ TEST_F(LoaderTest, FailuresLeaveNothingBehind) {
       {"Mesh { " + triangle + " MeshMaterialList { 1; 1; 1;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }", E_FAIL},
       {"Mesh { " + triangle + " MeshMaterialList { 2; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }", E_FAIL},
       {"template LongName { <A42790E1-7810-11cf-8F52-0040333594A3> STRING filename; DWORD more; }\n"
-       "Mesh { " + triangle + " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n"
-       "  LongName { \"a.bmp\"; 0; } } } }", E_FAIL},
+       "Mesh { " +
+           triangle +
+           " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n"
+           "  LongName { \"a.bmp\"; 0; } } } }",
+       E_FAIL},
       {"template Material { <3D82AB4D-62DA-11cf-AB39-0020AF71E433> ColorRGBA faceColor; [...] }\n"
-       "Mesh { " + triangle + " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; } } }", E_FAIL},
+       "Mesh { " +
+           triangle + " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; } } }",
+       E_FAIL},
       {"Frame { Mesh { " + triangle + " SkinWeights { \"bone\"; 1; 3; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }",
        E_FAIL},
       {"Frame { PatchMesh { 0;; 0;; } }", E_NOTIMPL},
@@ -301,8 +306,8 @@ TEST_F(LoaderTest, FailuresLeaveNothingBehind) {
 TEST_F(LoaderTest, AllocatorFailuresEndTheLoadWithTheirCode) {
   const std::string text = kHeader + "Frame A { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n" +
                            "  Frame B { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } } }\n" +
-                           "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n" +
-                           "AnimationSet { " + positionKey("B", 10, 1.0f) + " }\n";
+                           "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n" + "AnimationSet { " +
+                           positionKey("B", 10, 1.0f) + " }\n";
   for (int call = 0; call < 6; ++call) {
     for (bool frames : {true, false}) {
       RecordingAllocator failing;
@@ -310,9 +315,9 @@ TEST_F(LoaderTest, AllocatorFailuresEndTheLoadWithTheirCode) {
       failing.failure = E_NOTIMPL;
       LPD3DXFRAME tree = nullptr;
       ComPtr<ID3DXAnimationController> animation;
-      const HRESULT hr = D3DXLoadMeshHierarchyFromXInMemory(text.data(), static_cast<DWORD>(text.size()),
-                                                            D3DXMESH_MANAGED, device, &failing, nullptr, &tree,
-                                                            animation.receive());
+      const HRESULT hr =
+          D3DXLoadMeshHierarchyFromXInMemory(text.data(), static_cast<DWORD>(text.size()), D3DXMESH_MANAGED, device,
+                                             &failing, nullptr, &tree, animation.receive());
       const int available = frames ? 4 : 3;  // A, B, the mesh's frame, the root / three meshes
       if (call < available) {
         EXPECT_EQ(hr, E_NOTIMPL) << call;

@@ -24,10 +24,12 @@ std::string tubeFile() {
                std::to_string(a + 4) + ";" + (ring == 1 && k == 3 ? ";" : ",");
     }
   return "xof 0303txt 0032\n"
-         "Frame Body { Mesh Tube { 12; " + vertices + " 8; " + faces +
+         "Frame Body { Mesh Tube { 12; " +
+         vertices + " 8; " + faces +
          "  XSkinMeshHeader { 2; 4; 2; }\n"
          "  SkinWeights { \"Root\"; 8; 0,1,2,3,4,5,6,7; 1,1,1,1,0.5,0.5,0.5,0.5; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
-         "  SkinWeights { \"Tip\"; 8; 4,5,6,7,8,9,10,11; 0.5,0.5,0.5,0.5,1,1,1,1; 1,0,0,0,0,1,0,0,0,0,1,0,-1,0,0,1;; }\n"
+         "  SkinWeights { \"Tip\"; 8; 4,5,6,7,8,9,10,11; 0.5,0.5,0.5,0.5,1,1,1,1; 1,0,0,0,0,1,0,0,0,0,1,0,-1,0,0,1;; "
+         "}\n"
          "} }\n"
          "Frame Root { Frame Tip { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 1,0,0,1;; } } }\n";
 }
@@ -55,10 +57,10 @@ TEST_F(LoaderTest, SkinnedTubeBendsWithItsTipBone) {
   DWORD maxFaceInfluences = 0, combinationCount = 0;
   ComPtr<ID3DXBuffer> combinations;
   ComPtr<ID3DXMesh> blended;
-  ASSERT_EQ(skin->ConvertToBlendedMesh(c->MeshData.pMesh, D3DXMESH_MANAGED, c->pAdjacency, nullptr, nullptr, nullptr,
-                                       &maxFaceInfluences, &combinationCount, combinations.receive(),
-                                       blended.receive()),
-            S_OK);
+  ASSERT_EQ(
+      skin->ConvertToBlendedMesh(c->MeshData.pMesh, D3DXMESH_MANAGED, c->pAdjacency, nullptr, nullptr, nullptr,
+                                 &maxFaceInfluences, &combinationCount, combinations.receive(), blended.receive()),
+      S_OK);
   ASSERT_EQ(maxFaceInfluences, 2u);
   ASSERT_EQ(blended->GetFVF() & D3DFVF_POSITION_MASK, DWORD{D3DFVF_XYZB1});
   EXPECT_EQ(blended->GetNumFaces(), 16u);

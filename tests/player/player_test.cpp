@@ -24,13 +24,9 @@ constexpr double kModuleSeconds = 3.84;  // 32 rows
 constexpr int kClickThreshold = 2500;
 
 // Each stream plays its own tone, so the capture tells which track was heard.
-double toneOf(int index) {
-  return 300.0 + 100.0 * index;
-}
+double toneOf(int index) { return 300.0 + 100.0 * index; }
 
-FMUSIC_MODULE* moduleHandle() {
-  return static_cast<FMUSIC_MODULE*>(playlist[5].handle);
-}
+FMUSIC_MODULE* moduleHandle() { return static_cast<FMUSIC_MODULE*>(playlist[5].handle); }
 
 class PlayerTest : public ::testing::Test {
  protected:
@@ -295,11 +291,11 @@ struct Caption {
 
 // Pieces 2 to 5 of every track, as the wagons show them; the state word is piece 1.
 const std::vector<std::string> kTrackPieces[kTrackCount] = {
-    {" track 1 ", "   Jingle", "Bells    ", "by tgen"},   {" track 2 ", "Away In  ", "a Manger ", "by tgen"},
-    {" track 3 ", "   Let It", "Snow     ", "by tgen"},   {" track 4 ", " Come All", "Ye Duet  ", "by tgen"},
-    {" track 5 ", " What Are", "You Doing", "by tgen"},   {" track 6 ", " Carol Of", "The Bells", "by tg-it"},
-    {" track 7 ", "Holy Nite", "Metal Mix", "by kqt"},    {" track 8 ", "Ohh Xmas ", "Tree     ", "by kqt"},
-    {" track 9 ", "   Surfer", "Frosty by", "tgen-mix"},  {" track 10", " WeWishUM", "erryXmas ", "by kqt"},
+    {" track 1 ", "   Jingle", "Bells    ", "by tgen"},  {" track 2 ", "Away In  ", "a Manger ", "by tgen"},
+    {" track 3 ", "   Let It", "Snow     ", "by tgen"},  {" track 4 ", " Come All", "Ye Duet  ", "by tgen"},
+    {" track 5 ", " What Are", "You Doing", "by tgen"},  {" track 6 ", " Carol Of", "The Bells", "by tg-it"},
+    {" track 7 ", "Holy Nite", "Metal Mix", "by kqt"},   {" track 8 ", "Ohh Xmas ", "Tree     ", "by kqt"},
+    {" track 9 ", "   Surfer", "Frosty by", "tgen-mix"}, {" track 10", " WeWishUM", "erryXmas ", "by kqt"},
     {" track 11", " O Holy  ", "Night    ", " by kqd"},
 };
 

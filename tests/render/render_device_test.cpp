@@ -67,7 +67,7 @@ TEST_F(RenderDevice, OneFailingCallStillLetsTheOthersRunThenEndsTheProgram) {
   for (DWORD i = 1; i <= 4; ++i) ASSERT_EQ(device->LightEnable(i, TRUE), D3D_OK);
   device->SetRenderState(D3DRS_LIGHTING, TRUE);
   EXPECT_EQ(fatalErrorMessage([] { applyBaseState(); }), "Unable to setup base render state.\n");
-  EXPECT_EQ(renderState(D3DRS_AMBIENT), 0xFF7286A8u);  // call 28
+  EXPECT_EQ(renderState(D3DRS_AMBIENT), 0xFF7286A8u);                 // call 28
   EXPECT_EQ(renderState(D3DRS_LIGHTING), static_cast<DWORD>(FALSE));  // call 25
   D3DLIGHT9 light{};
   EXPECT_EQ(device->GetLight(0, &light), D3D_OK);  // call 26

@@ -43,10 +43,10 @@ TEST(SceneFatalDeathTest, AMissingResourceEndsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // Per omitted resource (SMOKE_1.TGA to SMOKE_5.TGA, CREDZ.X), its message and the
   // newline the fatal error routine adds.
-  const char* const messages[] = {"Error loading smoke texture #1.\n\n", "Error loading smoke texture #2.\n\n",
-                                  "Error loading smoke texture #3.\n\n", "Error loading smoke texture #4.\n",
-                                  "Error loading smoke texture #5.\n",
-                                  "Failed to load skin mesh from resource!/n credz.x\n"};
+  const char* const messages[] = {
+      "Error loading smoke texture #1.\n\n", "Error loading smoke texture #2.\n\n",
+      "Error loading smoke texture #3.\n\n", "Error loading smoke texture #4.\n",
+      "Error loading smoke texture #5.\n",   "Failed to load skin mesh from resource!/n credz.x\n"};
   EXPECT_EXIT(createSceneOnNullRefDevice(), ::testing::ExitedWithCode(5),
               ::testing::HasSubstr(messages[KQ_MISSING_RESOURCE]));
 }
@@ -54,11 +54,10 @@ TEST(SceneFatalDeathTest, AMissingResourceEndsTheProgram) {
 TEST(SceneFatalDeathTest, EachMeshObjectThatCannotBeAllocatedEndsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // Allocation order: scene, credits, train, wheels, then the eight buttons.
-  const char* const messages[] = {"Unable to allocate a skinnable mesh - Scene \n",
-                                  "Unable to allocate a skinnable mesh - credits\n",
-                                  "Unable to allocate a skinnable mesh - train\n",
-                                  "Unable to allocate a skinnable mesh - wheels\n",
-                                  "Unable to allocate skinnable - Credits\n"};
+  const char* const messages[] = {
+      "Unable to allocate a skinnable mesh - Scene \n", "Unable to allocate a skinnable mesh - credits\n",
+      "Unable to allocate a skinnable mesh - train\n", "Unable to allocate a skinnable mesh - wheels\n",
+      "Unable to allocate skinnable - Credits\n"};
   for (int n = 1; n <= 12; ++n) {
     EXPECT_EXIT(
         {

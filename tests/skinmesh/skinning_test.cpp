@@ -28,20 +28,29 @@ const std::string kMaterial = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }";
 const std::string kModel =
     "xof 0303txt 0032\n"
     "Frame Body {\n"
-    " Mesh Quads { 12; " + quad(-0.9f, -0.6f) + ", " + quad(-0.5f, -0.2f) + ", " + quad(-0.1f, 0.2f) + ";\n"
+    " Mesh Quads { 12; " +
+    quad(-0.9f, -0.6f) + ", " + quad(-0.5f, -0.2f) + ", " + quad(-0.1f, 0.2f) +
+    ";\n"
     "  6; 3;0,1,2;, 3;0,2,3;, 3;4,5,6;, 3;4,6,7;, 3;8,9,10;, 3;8,10,11;;\n"
-    "  MeshMaterialList { 3; 6; 0,0,1,1,2,2;; " + kMaterial + " " + kMaterial + " " + kMaterial + " }\n"
+    "  MeshMaterialList { 3; 6; 0,0,1,1,2,2;; " +
+    kMaterial + " " + kMaterial + " " + kMaterial +
+    " }\n"
     "  XSkinMeshHeader { 3; 3; 3; }\n"
-    "  SkinWeights { \"B0\"; 12; 0,1,2,3,4,5,6,7,8,9,10,11; 1,1,1,1,0.5,0.5,0.5,0.5,0.3333333,0.3333333,0.3333333,0.3333333;"
+    "  SkinWeights { \"B0\"; 12; 0,1,2,3,4,5,6,7,8,9,10,11; "
+    "1,1,1,1,0.5,0.5,0.5,0.5,0.3333333,0.3333333,0.3333333,0.3333333;"
     " 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
     "  SkinWeights { \"B1\"; 8; 4,5,6,7,8,9,10,11; 0.5,0.5,0.5,0.5,0.3333333,0.3333333,0.3333333,0.3333333;"
     " 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
     "  SkinWeights { \"B2\"; 4; 8,9,10,11; 0.3333334,0.3333334,0.3333334,0.3333334;"
     " 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
     " }\n"
-    " Mesh Later { 4; " + quad(0.4f, 0.7f) + ";\n"
+    " Mesh Later { 4; " +
+    quad(0.4f, 0.7f) +
+    ";\n"
     "  2; 3;0,1,2;, 3;0,2,3;;\n"
-    "  MeshMaterialList { 1; 2; 0,0;; " + kMaterial + " }\n"
+    "  MeshMaterialList { 1; 2; 0,0;; " +
+    kMaterial +
+    " }\n"
     "  XSkinMeshHeader { 1; 1; 1; }\n"
     "  SkinWeights { \"B1\"; 4; 0,1,2,3; 1,1,1,1; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
     " }\n"
@@ -54,7 +63,9 @@ const std::string kModel =
 
 // The test program's resources: the model alone.
 extern "C" const EmbeddedResource kEmbeddedResources[] = {
-    {{"X", 0}, {"SKINNED.X", 0}, reinterpret_cast<const unsigned char*>(kModel.data()),
+    {{"X", 0},
+     {"SKINNED.X", 0},
+     reinterpret_cast<const unsigned char*>(kModel.data()),
      static_cast<DWORD>(kModel.size())},
 };
 extern "C" const size_t kEmbeddedResourceCount = 1;

@@ -256,17 +256,32 @@ struct KeyRange {
   int low, high;
 };
 constexpr KeyRange kPlayable[] = {
-    {tune::Inst::Piano, 21, 108},        {tune::Inst::EPiano, 28, 103},         {tune::Inst::Celesta, 60, 108},
+    {tune::Inst::Piano, 21, 108},
+    {tune::Inst::EPiano, 28, 103},
+    {tune::Inst::Celesta, 60, 108},
     {tune::Inst::Glockenspiel, 76, 108},  // orchestral bars start at G5 (79); O Christmas Tree opens on E5
-    {tune::Inst::MusicBox, 53, 101},     {tune::Inst::Vibes, 53, 93},  // a vibraphone ends at F6 (89); the waltz climbs
-                                                                       // to A6
-    {tune::Inst::ChurchBell, 36, 84},    {tune::Inst::Harp, 24, 103},           {tune::Inst::Pizzicato, 28, 100},
-    {tune::Inst::UprightBass, 28, 67},   {tune::Inst::ElectricBass, 28, 67},    {tune::Inst::SurfGuitar, 40, 88},
-    {tune::Inst::PowerChord, 40, 64},    {tune::Inst::MutedPowerChord, 40, 64}, {tune::Inst::Timpani, 36, 60},
-    {tune::Inst::Strings, 28, 103},      {tune::Inst::Choir, 40, 81},           {tune::Inst::Organ, 24, 96},
-    {tune::Inst::Flute, 60, 98},         {tune::Inst::Clarinet, 50, 91},        {tune::Inst::Trumpet, 54, 89},
+    {tune::Inst::MusicBox, 53, 101},
+    {tune::Inst::Vibes, 53, 93},  // a vibraphone ends at F6 (89); the waltz climbs
+                                  // to A6
+    {tune::Inst::ChurchBell, 36, 84},
+    {tune::Inst::Harp, 24, 103},
+    {tune::Inst::Pizzicato, 28, 100},
+    {tune::Inst::UprightBass, 28, 67},
+    {tune::Inst::ElectricBass, 28, 67},
+    {tune::Inst::SurfGuitar, 40, 88},
+    {tune::Inst::PowerChord, 40, 64},
+    {tune::Inst::MutedPowerChord, 40, 64},
+    {tune::Inst::Timpani, 36, 60},
+    {tune::Inst::Strings, 28, 103},
+    {tune::Inst::Choir, 40, 81},
+    {tune::Inst::Organ, 24, 96},
+    {tune::Inst::Flute, 60, 98},
+    {tune::Inst::Clarinet, 50, 91},
+    {tune::Inst::Trumpet, 54, 89},
     {tune::Inst::Horn, 34, 84},  // a horn's top is usually F5 (77); three arrangements lift it to C6
-    {tune::Inst::Tuba, 26, 65},          {tune::Inst::LeadGuitar, 40, 88},      {tune::Inst::SynthPad, 24, 96},
+    {tune::Inst::Tuba, 26, 65},
+    {tune::Inst::LeadGuitar, 40, 88},
+    {tune::Inst::SynthPad, 24, 96},
 };
 
 TEST(Tunegen, PitchedNotesStayInTheirInstrumentsRange) {

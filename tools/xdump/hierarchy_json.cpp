@@ -202,8 +202,8 @@ int printHierarchy(const std::string& bytes, const char* (*codeName)(HRESULT)) {
   pp.BackBufferFormat = D3DFMT_X8R8G8B8;
   pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
   pp.Windowed = TRUE;
-  if (d3d == nullptr || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                                  &pp, &device))) {
+  if (d3d == nullptr ||
+      FAILED(d3d->CreateDevice(0, D3DDEVTYPE_NULLREF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device))) {
     std::fprintf(stderr, "xdump: no NULLREF device\n");
     if (d3d) d3d->Release();
     return 1;
@@ -211,9 +211,9 @@ int printHierarchy(const std::string& bytes, const char* (*codeName)(HRESULT)) {
   Allocator allocator;
   LPD3DXFRAME root = nullptr;
   ComPtr<ID3DXAnimationController> controller;
-  const HRESULT hr = D3DXLoadMeshHierarchyFromXInMemory(bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                        D3DXMESH_MANAGED, device, &allocator, nullptr, &root,
-                                                        controller.receive());
+  const HRESULT hr =
+      D3DXLoadMeshHierarchyFromXInMemory(bytes.data(), static_cast<DWORD>(bytes.size()), D3DXMESH_MANAGED, device,
+                                         &allocator, nullptr, &root, controller.receive());
   std::string out = "{\"result\": ";
   string(out, codeName(hr));
   out += ", \"frames\": [";

@@ -24,19 +24,32 @@ using d3dx::xfile::TemplateTable;
 
 const char* codeName(HRESULT hr) {
   switch (hr) {
-    case D3DXFERR_BADFILETYPE: return "D3DXFERR_BADFILETYPE";
-    case D3DXFERR_BADFILEVERSION: return "D3DXFERR_BADFILEVERSION";
-    case D3DXFERR_BADFILEFLOATSIZE: return "D3DXFERR_BADFILEFLOATSIZE";
-    case D3DXFERR_PARSEERROR: return "D3DXFERR_PARSEERROR";
-    case D3DXFERR_BADDATAREFERENCE: return "D3DXFERR_BADDATAREFERENCE";
-    case D3DXFERR_FILENOTFOUND: return "D3DXFERR_FILENOTFOUND";
-    case E_OUTOFMEMORY: return "E_OUTOFMEMORY";
-    case S_OK: return "S_OK";
-    case E_FAIL: return "E_FAIL";
-    case E_INVALIDARG: return "E_INVALIDARG";
-    case E_NOTIMPL: return "E_NOTIMPL";
-    case D3DERR_INVALIDCALL: return "D3DERR_INVALIDCALL";
-    default: return "an unknown error";
+    case D3DXFERR_BADFILETYPE:
+      return "D3DXFERR_BADFILETYPE";
+    case D3DXFERR_BADFILEVERSION:
+      return "D3DXFERR_BADFILEVERSION";
+    case D3DXFERR_BADFILEFLOATSIZE:
+      return "D3DXFERR_BADFILEFLOATSIZE";
+    case D3DXFERR_PARSEERROR:
+      return "D3DXFERR_PARSEERROR";
+    case D3DXFERR_BADDATAREFERENCE:
+      return "D3DXFERR_BADDATAREFERENCE";
+    case D3DXFERR_FILENOTFOUND:
+      return "D3DXFERR_FILENOTFOUND";
+    case E_OUTOFMEMORY:
+      return "E_OUTOFMEMORY";
+    case S_OK:
+      return "S_OK";
+    case E_FAIL:
+      return "E_FAIL";
+    case E_INVALIDARG:
+      return "E_INVALIDARG";
+    case E_NOTIMPL:
+      return "E_NOTIMPL";
+    case D3DERR_INVALIDCALL:
+      return "D3DERR_INVALIDCALL";
+    default:
+      return "an unknown error";
   }
 }
 

@@ -106,15 +106,14 @@ extern "C" {
 // meshes) hang below one more unnamed root. The controller, when asked for, exists only if the
 // data holds an animation set and a named frame; it plays the last set of the file on track 0.
 // On failure nothing is handed out and everything made is destroyed through the allocator.
-HRESULT WINAPI D3DXLoadMeshHierarchyFromXInMemory(LPCVOID memory, DWORD size, DWORD options,
-                                                  LPDIRECT3DDEVICE9 device, LPD3DXALLOCATEHIERARCHY allocator,
-                                                  LPD3DXLOADUSERDATA userDataLoader, LPD3DXFRAME* frameHierarchy,
+HRESULT WINAPI D3DXLoadMeshHierarchyFromXInMemory(LPCVOID memory, DWORD size, DWORD options, LPDIRECT3DDEVICE9 device,
+                                                  LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA userDataLoader,
+                                                  LPD3DXFRAME* frameHierarchy,
                                                   LPD3DXANIMATIONCONTROLLER* animationController);
 // The same for a file; D3DXFERR_FILENOTFOUND when it cannot be read.
 HRESULT WINAPI D3DXLoadMeshHierarchyFromXA(LPCSTR filename, DWORD options, LPDIRECT3DDEVICE9 device,
                                            LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA userDataLoader,
-                                           LPD3DXFRAME* frameHierarchy,
-                                           LPD3DXANIMATIONCONTROLLER* animationController);
+                                           LPD3DXFRAME* frameHierarchy, LPD3DXANIMATIONCONTROLLER* animationController);
 // Destroys the frame, its siblings and all their descendants with their mesh containers;
 // the first failing allocator call ends it and its code is returned.
 HRESULT WINAPI D3DXFrameDestroy(LPD3DXFRAME frameRoot, LPD3DXALLOCATEHIERARCHY allocator);

@@ -81,11 +81,18 @@ HRESULT readKeys(ID3DXFileData* object, AnimationRecord& r) {
   if (!c.read(type) || !c.read(count)) return E_FAIL;
   uint32_t words;
   switch (type) {
-    case kRotation: words = 6; break;
+    case kRotation:
+      words = 6;
+      break;
     case kScale:
-    case kPosition: words = 5; break;
-    case kMatrix: words = 18; break;
-    default: return S_OK;  // not a kind of key this loader knows
+    case kPosition:
+      words = 5;
+      break;
+    case kMatrix:
+      words = 18;
+      break;
+    default:
+      return S_OK;  // not a kind of key this loader knows
   }
   if (type == kMatrix ? (r.seen[0] || r.seen[1] || r.seen[2]) : r.seen[type]) return E_INVALIDARG;
   if (!c.holds(count, words * 4)) return E_FAIL;

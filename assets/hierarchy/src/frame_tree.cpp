@@ -74,7 +74,8 @@ HRESULT WINAPI D3DXFrameRegisterNamedMatrices(LPD3DXFRAME frame, LPD3DXANIMATION
   const std::vector<LPD3DXFRAME> chain = siblingChain(frame);
   for (LPD3DXFRAME f : chain) {
     if (f->Name == nullptr) continue;
-    const HRESULT hr = controller->RegisterAnimationOutput(f->Name, &f->TransformationMatrix, nullptr, nullptr, nullptr);
+    const HRESULT hr =
+        controller->RegisterAnimationOutput(f->Name, &f->TransformationMatrix, nullptr, nullptr, nullptr);
     if (FAILED(hr)) return hr;
   }
   for (auto f = chain.rbegin(); f != chain.rend(); ++f) {

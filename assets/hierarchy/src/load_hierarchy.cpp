@@ -83,11 +83,10 @@ HRESULT Loader::loadMesh(ID3DXFileData* object, LPD3DXFRAME frame) {
   const std::string name = nameOf(object);
   const D3DXMESHDATA data{D3DXMESHTYPE_MESH, mesh.mesh.get()};
   LPD3DXMESHCONTAINER container = nullptr;
-  hr = m_allocator->CreateMeshContainer(name.empty() ? nullptr : name.c_str(), &data,
-                                        mesh.materials.empty() ? nullptr : mesh.materials.data(),
-                                        mesh.effects.empty() ? nullptr : mesh.effects.data(),
-                                        static_cast<DWORD>(mesh.materials.size()), mesh.adjacency.data(),
-                                        mesh.skin.get(), &container);
+  hr = m_allocator->CreateMeshContainer(
+      name.empty() ? nullptr : name.c_str(), &data, mesh.materials.empty() ? nullptr : mesh.materials.data(),
+      mesh.effects.empty() ? nullptr : mesh.effects.data(), static_cast<DWORD>(mesh.materials.size()),
+      mesh.adjacency.data(), mesh.skin.get(), &container);
   if (FAILED(hr)) return hr;
   if (container == nullptr) return E_OUTOFMEMORY;
   // Linked first, so that a failing user callback leaves it to the frame's destruction.
@@ -223,9 +222,9 @@ HRESULT openWithBuiltIns(LPCVOID memory, DWORD size, ComPtr<ID3DXFileEnumObject>
 
 extern "C" {
 
-HRESULT WINAPI D3DXLoadMeshHierarchyFromXInMemory(LPCVOID memory, DWORD size, DWORD options,
-                                                  LPDIRECT3DDEVICE9 device, LPD3DXALLOCATEHIERARCHY allocator,
-                                                  LPD3DXLOADUSERDATA userDataLoader, LPD3DXFRAME* frameHierarchy,
+HRESULT WINAPI D3DXLoadMeshHierarchyFromXInMemory(LPCVOID memory, DWORD size, DWORD options, LPDIRECT3DDEVICE9 device,
+                                                  LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA userDataLoader,
+                                                  LPD3DXFRAME* frameHierarchy,
                                                   LPD3DXANIMATIONCONTROLLER* animationController) {
   if (memory == nullptr || size == 0 || device == nullptr || allocator == nullptr || frameHierarchy == nullptr)
     return D3DERR_INVALIDCALL;

@@ -51,11 +51,15 @@ struct Part {
 
 uint32_t positionBytes(DWORD position) {
   switch (position) {
-    case 0: return 0;
-    case D3DFVF_XYZ: return 12;
+    case 0:
+      return 0;
+    case D3DFVF_XYZ:
+      return 12;
     case D3DFVF_XYZRHW:
-    case D3DFVF_XYZW: return 16;
-    default: return 12 + 4 * ((position - D3DFVF_XYZB1) / 2 + 1);  // XYZB1..XYZB5
+    case D3DFVF_XYZW:
+      return 16;
+    default:
+      return 12 + 4 * ((position - D3DFVF_XYZB1) / 2 + 1);  // XYZB1..XYZB5
   }
 }
 
@@ -106,11 +110,20 @@ struct Format {
   }
   void useSlot(Slot slot, uint32_t set, uint32_t floats) {
     switch (slot) {
-      case Slot::Position: break;
-      case Slot::Normal: normal = true; break;
-      case Slot::PointSize: pointSize = true; break;
-      case Slot::Diffuse: diffuse = true; break;
-      case Slot::Specular: specular = true; break;
+      case Slot::Position:
+        break;
+      case Slot::Normal:
+        normal = true;
+        break;
+      case Slot::PointSize:
+        pointSize = true;
+        break;
+      case Slot::Diffuse:
+        diffuse = true;
+        break;
+      case Slot::Specular:
+        specular = true;
+        break;
       case Slot::Texture:
         if (texFloats.size() <= set) texFloats.resize(set + 1, 2);
         texFloats[set] = floats;
@@ -126,8 +139,8 @@ struct ExtraVertexData {
   struct Copy {
     Slot slot;
     uint32_t set;
-    uint32_t from;      // offset in the child's vertex
-    uint32_t skip;      // bytes of the destination element left alone (a position's x, y, z)
+    uint32_t from;  // offset in the child's vertex
+    uint32_t skip;  // bytes of the destination element left alone (a position's x, y, z)
     uint32_t bytes;
   };
   std::vector<Copy> copies;
@@ -177,7 +190,8 @@ HRESULT readDeclData(ID3DXFileData* object, DWORD vertexCount, Format& format, E
     uint32_t set = 0;
     if (usage == kUsageNormal && usageIndex == 0 && type == kFloat1 + 2) slot = Slot::Normal;
     if (usage == kUsagePointSize && usageIndex == 0 && type == kFloat1) slot = Slot::PointSize;
-    if (usage == kUsageColor && usageIndex < 2 && type == kColor) slot = usageIndex == 0 ? Slot::Diffuse : Slot::Specular;
+    if (usage == kUsageColor && usageIndex < 2 && type == kColor)
+      slot = usageIndex == 0 ? Slot::Diffuse : Slot::Specular;
     if (usage == kUsageTexCoord && usageIndex < 8 && type <= kFloat4) slot = Slot::Texture, set = usageIndex;
     if (slot) {
       format.useSlot(*slot, set, bytes / 4);
@@ -214,7 +228,9 @@ HRESULT readSkinWeights(ID3DXFileData* object, DWORD vertexCount, Bone& bone) {
 }
 
 DWORD packColor(const float rgba[4]) {
-  auto byte = [](float v) { return static_cast<DWORD>(std::clamp(std::isnan(v) ? 0.0f : v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+  auto byte = [](float v) {
+    return static_cast<DWORD>(std::clamp(std::isnan(v) ? 0.0f : v, 0.0f, 1.0f) * 255.0f + 0.5f);
+  };
   return (byte(rgba[3]) << 24) | (byte(rgba[0]) << 16) | (byte(rgba[1]) << 8) | byte(rgba[2]);
 }
 
@@ -344,8 +360,8 @@ struct MeshParts {
   const uint8_t* texCoords = nullptr;
   std::vector<DWORD> colors;  // per vertex, when given
   std::vector<DWORD> polygonMaterial;
-  std::vector<DWORD> duplicates;          // VertexDuplicationIndices, when usable
-  std::vector<DWORD> fileAdjacency;       // FaceAdjacency, when usable
+  std::vector<DWORD> duplicates;     // VertexDuplicationIndices, when usable
+  std::vector<DWORD> fileAdjacency;  // FaceAdjacency, when usable
   std::vector<Bone> bones;
   Format format;
   std::vector<ExtraVertexData> extras;
@@ -498,7 +514,8 @@ void writeVertices(const MeshParts& parts, const std::vector<DWORD>& cornerVerte
     const DWORD v = source[o];
     std::memcpy(vertex, parts.positions + size_t{v} * 12, 12);
     if (diffuse && !parts.colors.empty()) std::memcpy(vertex + diffuse->offset, &parts.colors[v], 4);
-    if (tex0 && parts.texCoords) std::memcpy(vertex + tex0->offset, parts.texCoords + size_t{v} * 8, std::min(8u, tex0->bytes));
+    if (tex0 && parts.texCoords)
+      std::memcpy(vertex + tex0->offset, parts.texCoords + size_t{v} * 8, std::min(8u, tex0->bytes));
     for (const ExtraVertexData& extra : parts.extras)
       for (const ExtraVertexData::Copy& copy : extra.copies) {
         const Part* to = layout.find(copy.slot, copy.set);
@@ -508,7 +525,8 @@ void writeVertices(const MeshParts& parts, const std::vector<DWORD>& cornerVerte
   }
   if (normal && !parts.cornerNormal.empty()) {
     for (size_t k = 0; k < cornerVertex.size(); ++k)
-      std::memcpy(out + size_t{cornerVertex[k]} * layout.stride + normal->offset, &parts.normals[parts.cornerNormal[k]], 12);
+      std::memcpy(out + size_t{cornerVertex[k]} * layout.stride + normal->offset, &parts.normals[parts.cornerNormal[k]],
+                  12);
   }
 }
 
@@ -559,7 +577,8 @@ HRESULT buildMesh(const MeshParts& parts, DWORD options, IDirect3DDevice9* devic
   } else {
     // Split copies stand for their position, and positions for the ones they duplicate.
     std::vector<DWORD> reps(vertexCount);
-    for (DWORD o = 0; o < vertexCount; ++o) reps[o] = parts.duplicates.empty() ? source[o] : parts.duplicates[source[o]];
+    for (DWORD o = 0; o < vertexCount; ++o)
+      reps[o] = parts.duplicates.empty() ? source[o] : parts.duplicates[source[o]];
     if (FAILED(hr = out.mesh->ConvertPointRepsToAdjacency(reps.data(), out.adjacency.data()))) return hr;
   }
 
@@ -576,7 +595,8 @@ HRESULT buildMesh(const MeshParts& parts, DWORD options, IDirect3DDevice9* devic
       for (DWORD o : copies[bone.vertices[i]]) vertices.push_back(o), weights.push_back(bone.weights[i]);
     if (FAILED(hr = out.skin->SetBoneName(b, bone.name.c_str())) ||
         FAILED(hr = out.skin->SetBoneOffsetMatrix(b, &bone.offset)) ||
-        FAILED(hr = out.skin->SetBoneInfluence(b, static_cast<DWORD>(vertices.size()), vertices.data(), weights.data())))
+        FAILED(hr =
+                   out.skin->SetBoneInfluence(b, static_cast<DWORD>(vertices.size()), vertices.data(), weights.data())))
       return hr;
   }
   return S_OK;

@@ -24,8 +24,8 @@ class LoadedMesh {
   ComPtr<ID3DXMesh> mesh;
   ComPtr<ID3DXSkinInfo> skin;  // null without bones
   std::vector<D3DXMATERIAL> materials;
-  std::vector<D3DXEFFECTINSTANCE> effects;  // one per material
-  std::vector<DWORD> adjacency;             // three per triangle
+  std::vector<D3DXEFFECTINSTANCE> effects;    // one per material
+  std::vector<DWORD> adjacency;               // three per triangle
   std::vector<ComPtr<ID3DXFileData>> unread;  // children the reader did not consume
 
   struct EffectDefault {
