@@ -6,6 +6,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "caption_reference.h"
 #include "program_run.h"
 #include "x_session.h"
 
@@ -189,6 +193,14 @@ class ProgramTest : public ::testing::Test {
     for (const auto& w : x.topLevelWindows()) shown += w.pid == pid && w.name != kCaption;
     EXPECT_EQ(shown, 1) << "one tooltip at a time";
     return tip;
+  }
+
+  // Whether one of the program's tooltips is on screen.
+  bool tooltipShown() {
+    const pid_t pid = run->pid();
+    for (const auto& t : x.topLevelWindows())
+      if (t.pid == pid && t.name != kCaption) return true;
+    return false;
   }
 
   void expectExit(int code) {
@@ -505,15 +517,9 @@ TEST_F(ProgramTest, EachButtonShowsItsTooltipAfterTheDelay) {
   const auto body = Outline().bodyPoint();
   ASSERT_TRUE(body);
   pointAt(w->x + body->first, w->y + body->second);
-  const pid_t pid = run->pid();
-  const auto tipLeft = [&] {
-    for (const auto& t : x.topLevelWindows())
-      if (t.pid == pid && t.name != kCaption) return true;
-    return false;
-  };
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (tipLeft() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(tipLeft());
+  while (tooltipShown() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(tooltipShown());
   key("Shift_L");
   expectExit(0);
 }
@@ -529,6 +535,232 @@ TEST_F(ProgramTest, KeyPressQuitsWhileATooltipShows) {
   ASSERT_TRUE(tooltipBelow(sx, sy));
   key("Shift_L");
   expectExit(0);
+}
+
+// ---- the caption on the wagons and the playback buttons --------------------------------
+
+// One turn of the train at 0.2 radians a second of the clock.
+constexpr uint32_t kTurnMs = 31416;
+// Where in a turn the first two wagons (" playing ", " track 1 ") pass in front, left of
+// the middle, their sides to the camera.
+constexpr uint32_t kWagonsInFrontMs = 500;
+// Their sides on screen at that moment, window coordinates (right and bottom exclusive).
+constexpr Rect kFirstWagonSide = {112, 282, 160, 304};
+constexpr Rect kSecondWagonSide = {170, 282, 216, 304};
+constexpr int kPieceX[5] = {20, 12, 12, 12, 12};
+
+using Caption = std::array<const char*, 5>;
+
+bool nearColour(uint32_t p, uint32_t q, int tolerance) {
+  for (int shift : {16, 8, 0})
+    if (std::abs(static_cast<int>(p >> shift & 0xFF) - static_cast<int>(q >> shift & 0xFF)) > tolerance) return false;
+  return true;
+}
+
+// The caption's gold on screen, lit and shaded on a wagon's side: strong red and green, no blue.
+bool goldenOnScreen(uint32_t p) {
+  const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+  return r > 150 && g > 100 && g < r && b < 90;
+}
+
+// Runs the program with every device context it draws into saved in the working folder:
+// the caption's five wagons, in order, each time the caption is painted.
+class CaptionTest : public ProgramTest {
+ protected:
+  void startWithDumps(std::vector<std::string> environment = {}) {
+    dumps = workDir + "/dc";
+    makeEmptyDirectory(dumps);
+    environment.push_back("KQ_MEMORY_DC_DUMP=" + dumps);
+    start(KQ_PROGRAM, environment);
+  }
+  std::string dumpPath(int n) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/dc-%04d.ppm", n);
+    return dumps + name;
+  }
+  int dumpCount() const {
+    int n = 0;
+    while (std::filesystem::exists(dumpPath(n + 1))) ++n;
+    return n;
+  }
+  // The wagons of the `refresh`-th painting (0 the first) show `caption`: each texture is
+  // unchanged by painting its piece over it again, and its golden text lies in the red upper
+  // half. The expected pictures of mismatches are saved beside the dumps.
+  void expectCaption(int refresh, const Caption& caption) {
+    const int last = refresh * 5 + 5;
+    const auto deadline = std::chrono::steady_clock::now() + kExitTimeout;
+    while (dumpCount() < last && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
+    ASSERT_GE(dumpCount(), last) << "the caption was not painted; stderr:\n" << run->standardError();
+    for (int k = 0; k < 5; ++k) {
+      SCOPED_TRACE(std::string("wagon ") + std::to_string(k + 1) + " \"" + caption[k] + "\"");
+      const auto wagon = Screenshot::readPpm(dumpPath(refresh * 5 + k + 1));
+      ASSERT_TRUE(wagon);
+      ASSERT_EQ(wagon->width, 256);
+      ASSERT_EQ(wagon->height, 256);
+      const Screenshot expected = paintCaptionPiece(*wagon, caption[k], kPieceX[k]);
+      int differing = 0, text = 0, textOutside = 0;
+      for (int y = 0; y < 256; ++y)
+        for (int xx = 0; xx < 256; ++xx) {
+          differing += wagon->at(xx, y) != expected.at(xx, y);
+          if (wagon->at(xx, y) != captionTextColour()) continue;
+          ++text;
+          textOutside += y < 70 || y >= 128;
+        }
+      EXPECT_EQ(differing, 0);
+      if (differing) expected.writePpm(dumpPath(refresh * 5 + k + 1) + ".expected.ppm");
+      EXPECT_GT(text, 40) << "solid golden glyph pixels";
+      EXPECT_EQ(textOutside, 0) << "text outside the red upper half";
+      EXPECT_EQ(wagon->at(10, 70), captionGroundColour()) << "the blanks' ground at the text's origin";
+    }
+  }
+
+  // The pixels of button `index` on screen.
+  std::vector<uint32_t> buttonPixels(const Screenshot& shot, const TopLevelWindow& w, int index) {
+    std::vector<uint32_t> pixels;
+    const Rect& b = kButtons[index];
+    for (int y = b.top; y < b.bottom; ++y)
+      for (int xx = b.left; xx < b.right; ++xx) pixels.push_back(shot.at(w.x + xx, w.y + y));
+    return pixels;
+  }
+  // Whether button `index` looks different from `unlit` (its pixels with no light on).
+  bool lit(const TopLevelWindow& w, int index, const std::vector<uint32_t>& unlit) {
+    const auto now = buttonPixels(x.screenshot(), w, index);
+    int changed = 0;
+    for (size_t i = 0; i < now.size(); ++i) changed += !nearColour(now[i], unlit[i], 24);
+    return changed * 5 > static_cast<int>(now.size());
+  }
+  bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+  // Clicks a button and moves the pointer off the window, so that no tooltip covers the
+  // screen under test.
+  void press(const TopLevelWindow& w, int index) {
+    const Rect& b = kButtons[index];
+    const auto s = [](int v) { return std::to_string(v); };
+    EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", s(w.x + (b.left + b.right) / 2),
+                          s(w.y + (b.top + b.bottom) / 2), "click", "1", "mousemove", "--sync", "0", "0"},
+                         10s),
+              0);
+  }
+
+  std::string dumps;
+};
+
+// The caption is painted once at start, and the train carries it round: when the first two
+// wagons pass in front they show " playing " and " track 1 " on screen. The screen is saved
+// as wagons.ppm in the test's working folder.
+TEST_F(CaptionTest, FirstWagonsShowPlayingTrackOne) {
+  // The clock starts so that the wagons come round a few seconds after start, and again
+  // every turn, for a machine slow to start.
+  constexpr uint32_t kLead = 6000;
+  const auto launched = std::chrono::steady_clock::now();
+  startWithDumps({"KQ_CLOCK_START=" + std::to_string(kTurnMs + kWagonsInFrontMs - kLead)});
+  const auto w = runningMainWindow();
+  ASSERT_TRUE(w);
+  expectCaption(0, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+
+  auto due = launched + std::chrono::milliseconds(kLead);
+  while (due < std::chrono::steady_clock::now() + 500ms) due += std::chrono::milliseconds(kTurnMs);
+  std::this_thread::sleep_until(due);
+  const Screenshot shot = x.screenshot();
+  Screenshot window{kWindowSize, kWindowSize, {}};
+  for (int y = 0; y < kWindowSize; ++y)
+    for (int xx = 0; xx < kWindowSize; ++xx) window.pixels.push_back(shot.at(w->x + xx, w->y + y));
+  window.writePpm(workDir + "/wagons.ppm");
+  for (const Rect& side : {kFirstWagonSide, kSecondWagonSide}) {
+    int golden = 0;
+    for (int y = side.top; y < side.bottom; ++y)
+      for (int xx = side.left; xx < side.right; ++xx) golden += goldenOnScreen(window.at(xx, y));
+    EXPECT_GT(golden, 40) << "caption text on the wagon at x " << side.left << " to " << side.right;
+  }
+
+  key("Shift_L");
+  expectExit(0);
+  EXPECT_EQ(dumpCount(), 5) << "painted once while nothing changes";
+}
+
+// Every button with its effect and light: previous and next wrap, play/pause and stop show
+// in the caption (and play/pause stays lit while paused), the credits fade in and out, stay
+// on top stays lit while on; the next click's caption is painted before a key pressed right
+// after it ends the program.
+TEST_F(CaptionTest, ButtonsChangeTheCaptionAndLightUp) {
+  startWithDumps();
+  const auto w = runningMainWindow();
+  ASSERT_TRUE(w);
+  expectCaption(0, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+  ASSERT_TRUE(waitUntil([&] { return !tooltipShown(); }));
+  // The buttons at rest, once frames are on screen: two shots a moment apart agree and the
+  // window is no longer black there.
+  Screenshot unlitShot;
+  std::vector<uint32_t> unlit[8];
+  ASSERT_TRUE(waitUntil([&] {
+    unlitShot = x.screenshot();
+    bool same = true, black = true;
+    for (int i = 0; i < 8; ++i) {
+      auto pixels = buttonPixels(unlitShot, *w, i);
+      same = same && pixels == unlit[i];
+      black = black && std::all_of(pixels.begin(), pixels.end(), [](uint32_t p) { return p == 0; });
+      unlit[i] = std::move(pixels);
+    }
+    std::this_thread::sleep_for(300ms);
+    return same && !black;
+  }));
+
+  press(*w, 0);  // previous from the first track wraps to the last
+  expectCaption(1, {" playing ", " track 11", " O Holy  ", "Night    ", " by kqd"});
+  press(*w, 3);  // next from the last wraps to the first
+  expectCaption(2, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+
+  press(*w, 1);
+  expectCaption(3, {" (paused)", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+  EXPECT_TRUE(waitUntil([&] { return lit(*w, 1, unlit[1]); })) << "play/pause lit while paused";
+  press(*w, 1);
+  expectCaption(4, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+  EXPECT_TRUE(waitUntil([&] { return !lit(*w, 1, unlit[1]); })) << "play/pause dark while playing";
+  press(*w, 2);
+  expectCaption(5, {"(stopped)", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
+
+  // The credits panel fades in over the sky, above the train, and out again.
+  const Rect title = {150, 170, 360, 200};
+  const auto changedInTitle = [&](const Screenshot& before) {
+    const Screenshot now = x.screenshot();
+    int changed = 0;
+    for (int y = title.top; y < title.bottom; ++y)
+      for (int xx = title.left; xx < title.right; ++xx)
+        changed += !nearColour(now.at(w->x + xx, w->y + y), before.at(w->x + xx, w->y + y), 24);
+    return changed * 4 > (title.right - title.left) * (title.bottom - title.top);
+  };
+  press(*w, 4);
+  EXPECT_TRUE(waitUntil([&] { return changedInTitle(unlitShot); })) << "credits shown";
+  EXPECT_TRUE(lit(*w, 4, unlit[4])) << "credits lit while shown";
+  std::this_thread::sleep_for(1500ms);  // the fade takes a second
+  x.screenshot().writePpm(workDir + "/credits.ppm");
+  press(*w, 4);
+  EXPECT_TRUE(waitUntil([&] { return !changedInTitle(unlitShot); })) << "credits faded out";
+  EXPECT_FALSE(lit(*w, 4, unlit[4]));
+
+  press(*w, 5);
+  EXPECT_TRUE(waitUntil([&] { return lit(*w, 5, unlit[5]); })) << "stay on top lit while on";
+  press(*w, 5);
+  EXPECT_TRUE(waitUntil([&] { return !lit(*w, 5, unlit[5]); }));
+  EXPECT_EQ(dumpCount(), 30) << "the credits and the window's order leave the caption alone";
+
+  // The click and the key arrive together; the loop serves one message a pass.
+  const Rect& next = kButtons[3];
+  const auto s = [](int v) { return std::to_string(v); };
+  focus(w->id);
+  EXPECT_EQ(runCommand({xdotool(), "mousemove", "--sync", s(w->x + (next.left + next.right) / 2),
+                        s(w->y + (next.top + next.bottom) / 2), "click", "1", "key", "Shift_L"},
+                       10s),
+            0);
+  expectExit(0);
+  expectCaption(6, {" playing ", " track 2 ", "Away In  ", "a Manger ", "by tgen"});
+  EXPECT_EQ(dumpCount(), 35);
 }
 
 // The same program under a window manager (openbox), which stacks, iconifies and focuses

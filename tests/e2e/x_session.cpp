@@ -68,6 +68,26 @@ bool Screenshot::writePpm(const std::string& path) const {
   return std::fclose(file) == 0;
 }
 
+std::optional<Screenshot> Screenshot::readPpm(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  Screenshot image;
+  int maxValue = 0;
+  std::optional<Screenshot> result;
+  if (std::fscanf(file, "P6 %d %d %d", &image.width, &image.height, &maxValue) == 3 && maxValue == 255 &&
+      image.width > 0 && image.height > 0 && image.width <= 16384 && image.height <= 16384 &&
+      std::fgetc(file) == '\n') {
+    std::vector<unsigned char> rgb(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+    if (std::fread(rgb.data(), 1, rgb.size(), file) == rgb.size()) {
+      for (size_t i = 0; i < rgb.size(); i += 3)
+        image.pixels.push_back(uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+      result = std::move(image);
+    }
+  }
+  std::fclose(file);
+  return result;
+}
+
 XSession::XSession(const char* displayName) : m_display(XOpenDisplay(displayName)) {}
 
 XSession::~XSession() {

@@ -35,6 +35,8 @@ struct Screenshot {
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
   }
   bool writePpm(const std::string& path) const;
+  // A binary 8-bit PPM (P6) as written above; nullopt for anything else.
+  static std::optional<Screenshot> readPpm(const std::string& path);
 };
 
 class XSession {

@@ -1,6 +1,11 @@
 // Brushes, stock objects, selection and FillRect on memory device contexts.
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "font.h"
 #include "gdi_internal.h"
@@ -51,6 +56,44 @@ void fillPixels(DeviceContext& dc, const RECT& area, COLORREF color) {
     unsigned char* row = dc.pixels + static_cast<ptrdiff_t>(y) * dc.pitch;
     for (LONG x = left; x < right; ++x) storePixel(row, x, dc.format, packed);
   }
+}
+
+// Whole-program tests read back what GDI drew on a surface (the caption on the wagons, say):
+// with KQ_MEMORY_DC_DUMP naming a folder, every memory DC is saved there as it is deleted,
+// as dc-0001.ppm, dc-0002.ppm, ... in deletion order (one per GetDC/ReleaseDC of a surface). 5- and 6-bit channels are widened by
+// repeating their top bits, so shifting back gives the stored values exactly.
+void dumpMemoryDc(const DeviceContext& dc) {
+  static const char* const folder = std::getenv("KQ_MEMORY_DC_DUMP");
+  if (folder == nullptr || *folder == '\0') return;
+  static std::atomic<int> count = 0;
+  char name[32];
+  std::snprintf(name, sizeof name, "/dc-%04d.ppm", ++count);
+  const std::string path = std::string(folder) + name;
+  std::vector<unsigned char> rgb;
+  rgb.reserve(static_cast<size_t>(dc.width) * static_cast<size_t>(dc.height) * 3);
+  for (int y = 0; y < dc.height; ++y) {
+    const unsigned char* row = dc.pixels + static_cast<ptrdiff_t>(y) * dc.pitch;
+    for (int x = 0; x < dc.width; ++x) {
+      if (dc.format == MemoryDcFormat::R5G6B5) {
+        uint16_t v;
+        std::memcpy(&v, row + static_cast<ptrdiff_t>(x) * 2, 2);
+        const unsigned r = v >> 11, g = (v >> 5) & 0x3F, b = v & 0x1F;
+        rgb.insert(rgb.end(), {static_cast<unsigned char>(r << 3 | r >> 2), static_cast<unsigned char>(g << 2 | g >> 4),
+                               static_cast<unsigned char>(b << 3 | b >> 2)});
+      } else {
+        const unsigned char* p = row + static_cast<ptrdiff_t>(x) * 4;  // B, G, R, X in memory
+        rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+      }
+    }
+  }
+  // Written aside and renamed, so that a reader watching the folder never sees half a file.
+  const std::string partial = path + ".part";
+  FILE* file = std::fopen(partial.c_str(), "wb");
+  bool written = file != nullptr && std::fprintf(file, "P6\n%d %d\n255\n", dc.width, dc.height) > 0 &&
+                 std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
+  if (file != nullptr && std::fclose(file) != 0) written = false;
+  if (!written || std::rename(partial.c_str(), path.c_str()) != 0)
+    std::fprintf(stderr, "win32: could not write %s\n", path.c_str());
 }
 
 }  // namespace
@@ -132,6 +175,7 @@ BOOL win32DeleteMemoryDC(HDC handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  dumpMemoryDc(*dc);
   deleteDc(handle);
   return TRUE;
 }
