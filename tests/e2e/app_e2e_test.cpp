@@ -195,6 +195,16 @@ class ProgramTest : public ::testing::Test {
     return tip;
   }
 
+  // Polls `condition` until it holds or `timeout` passes.
+  bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kExitTimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+
   // Whether one of the program's tooltips is on screen.
   bool tooltipShown() {
     const pid_t pid = run->pid();
@@ -517,9 +527,7 @@ TEST_F(ProgramTest, EachButtonShowsItsTooltipAfterTheDelay) {
   const auto body = Outline().bodyPoint();
   ASSERT_TRUE(body);
   pointAt(w->x + body->first, w->y + body->second);
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (tooltipShown() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(tooltipShown());
+  EXPECT_TRUE(waitFor([&] { return !tooltipShown(); }, 10s));
   key("Shift_L");
   expectExit(0);
 }
@@ -544,9 +552,10 @@ constexpr uint32_t kTurnMs = 31416;
 // Where in a turn the first two wagons (" playing ", " track 1 ") pass in front, left of
 // the middle, their sides to the camera.
 constexpr uint32_t kWagonsInFrontMs = 500;
-// Their sides on screen at that moment, window coordinates (right and bottom exclusive).
-constexpr Rect kFirstWagonSide = {112, 282, 160, 304};
-constexpr Rect kSecondWagonSide = {170, 282, 216, 304};
+// The red of their sides on screen at that moment, where the text rides (window coordinates,
+// right and bottom exclusive); nothing else there is golden.
+constexpr Rect kFirstWagonSide = {122, 284, 162, 300};
+constexpr Rect kSecondWagonSide = {172, 284, 216, 300};
 constexpr int kPieceX[5] = {20, 12, 12, 12, 12};
 
 using Caption = std::array<const char*, 5>;
@@ -588,9 +597,8 @@ class CaptionTest : public ProgramTest {
   // half. The expected pictures of mismatches are saved beside the dumps.
   void expectCaption(int refresh, const Caption& caption) {
     const int last = refresh * 5 + 5;
-    const auto deadline = std::chrono::steady_clock::now() + kExitTimeout;
-    while (dumpCount() < last && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
-    ASSERT_GE(dumpCount(), last) << "the caption was not painted; stderr:\n" << run->standardError();
+    ASSERT_TRUE(waitFor([&] { return dumpCount() >= last; })) << "the caption was not painted; stderr:\n"
+                                                              << run->standardError();
     for (int k = 0; k < 5; ++k) {
       SCOPED_TRACE(std::string("wagon ") + std::to_string(k + 1) + " \"" + caption[k] + "\"");
       const auto wagon = Screenshot::readPpm(dumpPath(refresh * 5 + k + 1));
@@ -628,14 +636,6 @@ class CaptionTest : public ProgramTest {
     int changed = 0;
     for (size_t i = 0; i < now.size(); ++i) changed += !nearColour(now[i], unlit[i], 24);
     return changed * 5 > static_cast<int>(now.size());
-  }
-  bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(50ms);
-    }
-    return true;
   }
   // Clicks a button and moves the pointer off the window, so that no tooltip covers the
   // screen under test.
@@ -676,7 +676,7 @@ TEST_F(CaptionTest, FirstWagonsShowPlayingTrackOne) {
     int golden = 0;
     for (int y = side.top; y < side.bottom; ++y)
       for (int xx = side.left; xx < side.right; ++xx) golden += goldenOnScreen(window.at(xx, y));
-    EXPECT_GT(golden, 40) << "caption text on the wagon at x " << side.left << " to " << side.right;
+    EXPECT_GT(golden, 30) << "caption text on the wagon at x " << side.left << " to " << side.right;
   }
 
   key("Shift_L");
@@ -693,12 +693,12 @@ TEST_F(CaptionTest, ButtonsChangeTheCaptionAndLightUp) {
   const auto w = runningMainWindow();
   ASSERT_TRUE(w);
   expectCaption(0, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
-  ASSERT_TRUE(waitUntil([&] { return !tooltipShown(); }));
+  ASSERT_TRUE(waitFor([&] { return !tooltipShown(); }));
   // The buttons at rest, once frames are on screen: two shots a moment apart agree and the
   // window is no longer black there.
   Screenshot unlitShot;
   std::vector<uint32_t> unlit[8];
-  ASSERT_TRUE(waitUntil([&] {
+  ASSERT_TRUE(waitFor([&] {
     unlitShot = x.screenshot();
     bool same = true, black = true;
     for (int i = 0; i < 8; ++i) {
@@ -718,10 +718,10 @@ TEST_F(CaptionTest, ButtonsChangeTheCaptionAndLightUp) {
 
   press(*w, 1);
   expectCaption(3, {" (paused)", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
-  EXPECT_TRUE(waitUntil([&] { return lit(*w, 1, unlit[1]); })) << "play/pause lit while paused";
+  EXPECT_TRUE(waitFor([&] { return lit(*w, 1, unlit[1]); })) << "play/pause lit while paused";
   press(*w, 1);
   expectCaption(4, {" playing ", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
-  EXPECT_TRUE(waitUntil([&] { return !lit(*w, 1, unlit[1]); })) << "play/pause dark while playing";
+  EXPECT_TRUE(waitFor([&] { return !lit(*w, 1, unlit[1]); })) << "play/pause dark while playing";
   press(*w, 2);
   expectCaption(5, {"(stopped)", " track 1 ", "   Jingle", "Bells    ", "by tgen"});
 
@@ -736,18 +736,18 @@ TEST_F(CaptionTest, ButtonsChangeTheCaptionAndLightUp) {
     return changed * 4 > (title.right - title.left) * (title.bottom - title.top);
   };
   press(*w, 4);
-  EXPECT_TRUE(waitUntil([&] { return changedInTitle(unlitShot); })) << "credits shown";
+  EXPECT_TRUE(waitFor([&] { return changedInTitle(unlitShot); })) << "credits shown";
   EXPECT_TRUE(lit(*w, 4, unlit[4])) << "credits lit while shown";
   std::this_thread::sleep_for(1500ms);  // the fade takes a second
   x.screenshot().writePpm(workDir + "/credits.ppm");
   press(*w, 4);
-  EXPECT_TRUE(waitUntil([&] { return !changedInTitle(unlitShot); })) << "credits faded out";
+  EXPECT_TRUE(waitFor([&] { return !changedInTitle(unlitShot); })) << "credits faded out";
   EXPECT_FALSE(lit(*w, 4, unlit[4]));
 
   press(*w, 5);
-  EXPECT_TRUE(waitUntil([&] { return lit(*w, 5, unlit[5]); })) << "stay on top lit while on";
+  EXPECT_TRUE(waitFor([&] { return lit(*w, 5, unlit[5]); })) << "stay on top lit while on";
   press(*w, 5);
-  EXPECT_TRUE(waitUntil([&] { return !lit(*w, 5, unlit[5]); }));
+  EXPECT_TRUE(waitFor([&] { return !lit(*w, 5, unlit[5]); }));
   EXPECT_EQ(dumpCount(), 30) << "the credits and the window's order leave the caption alone";
 
   // The click and the key arrive together; the loop serves one message a pass.
@@ -792,14 +792,6 @@ class WindowManagerTest : public ProgramTest {
     ADD_FAILURE() << "no main window " << (viewable ? "on screen" : "off screen") << "; stderr:\n"
                   << run->standardError();
     return std::nullopt;
-  }
-  bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kExitTimeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(50ms);
-    }
-    return true;
   }
   bool above(unsigned long id) {
     const auto state = x.netWmState(id);

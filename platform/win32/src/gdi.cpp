@@ -60,8 +60,8 @@ void fillPixels(DeviceContext& dc, const RECT& area, COLORREF color) {
 
 // Whole-program tests read back what GDI drew on a surface (the caption on the wagons, say):
 // with KQ_MEMORY_DC_DUMP naming a folder, every memory DC is saved there as it is deleted,
-// as dc-0001.ppm, dc-0002.ppm, ... in deletion order (one per GetDC/ReleaseDC of a surface). 5- and 6-bit channels are widened by
-// repeating their top bits, so shifting back gives the stored values exactly.
+// as dc-0001.ppm, dc-0002.ppm, ... in deletion order (one per GetDC/ReleaseDC of a surface). 5- and 6-bit channels are
+// widened by repeating their top bits, so shifting back gives the stored values exactly.
 void dumpMemoryDc(const DeviceContext& dc) {
   static const char* const folder = std::getenv("KQ_MEMORY_DC_DUMP");
   if (folder == nullptr || *folder == '\0') return;
