@@ -1,11 +1,12 @@
-# Runs tunegen into OUT unless every tune is already there from an earlier complete run.
+# Runs tunegen into OUT unless every tune is already there from an earlier complete run of the
+# same generator (one rebuilt since then makes them again).
 set(complete TRUE)
 foreach(n 01 02 03 04 05 07 08 09 10 11)
   if(NOT EXISTS "${OUT}/track${n}.mp3")
     set(complete FALSE)
   endif()
 endforeach()
-if(complete AND EXISTS "${OUT}/track06.IT")
+if(complete AND EXISTS "${OUT}/track06.IT" AND NOT "${TUNEGEN}" IS_NEWER_THAN "${OUT}/track06.IT")
   message(STATUS "tunes already in ${OUT}")
   return()
 endif()
