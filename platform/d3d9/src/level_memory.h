@@ -20,7 +20,6 @@ class LevelMemory {
   std::unique_ptr<uint8_t[]> take(size_t size);
   // Keeps a released block while the kept total stays within kKeptBytes, else frees it.
   void give(std::unique_ptr<uint8_t[]> block, size_t size);
-  size_t keptBytes() const { return m_keptBytes; }
 
  private:
   std::multimap<size_t, std::unique_ptr<uint8_t[]>> m_kept;
