@@ -2,6 +2,7 @@
 // memory, check arguments and count references exactly as HAL devices do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -323,6 +324,68 @@ TEST_F(NullDevice, LockedRectanglesAddressTheLevelsMemory) {
   surface->UnlockRect();
   surface->Release();
   t->Release();
+}
+
+// Released textures leave their memory to the next one of the same size: what a program
+// did not write itself must still read as zero, however it reaches the level.
+TEST_F(NullDevice, LevelsNeverShowAnEarlierTexturesBytes) {
+  constexpr UINT kSize = 64;
+  auto fillAndRelease = [&] {
+    IDirect3DTexture9* t = texture(kSize, kSize, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+    for (UINT level = 0; level < t->GetLevelCount(); ++level) {
+      D3DLOCKED_RECT locked;
+      ASSERT_EQ(t->LockRect(level, &locked, nullptr, D3DLOCK_OVERWRITE_LEVEL), D3D_OK);
+      std::memset(locked.pBits, 0xAB, static_cast<size_t>(locked.Pitch) * std::max(1u, kSize >> level));
+      t->UnlockRect(level);
+    }
+    t->Release();
+  };
+  auto allZero = [](const D3DLOCKED_RECT& locked, UINT rows) {
+    const auto* bytes = static_cast<const uint8_t*>(locked.pBits);
+    return std::all_of(bytes, bytes + static_cast<size_t>(locked.Pitch) * rows, [](uint8_t b) { return b == 0; });
+  };
+  D3DLOCKED_RECT locked;
+
+  fillAndRelease();
+  IDirect3DTexture9* t = texture(kSize, kSize, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  ASSERT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);  // a plain lock
+  EXPECT_TRUE(allZero(locked, kSize));
+  t->UnlockRect(0);
+  ASSERT_EQ(t->LockRect(1, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);  // reading
+  EXPECT_TRUE(allZero(locked, kSize / 2));
+  t->UnlockRect(1);
+  // The overwrite promise only counts for whole levels: a part locked with it leaves the
+  // rest of the level cleared.
+  RECT corner{0, 0, 1, 1};
+  ASSERT_EQ(t->LockRect(2, &locked, &corner, D3DLOCK_OVERWRITE_LEVEL), D3D_OK);
+  static_cast<uint32_t*>(locked.pBits)[0] = 0x01020304u;
+  t->UnlockRect(2);
+  ASSERT_EQ(t->LockRect(2, &locked, nullptr, D3DLOCK_READONLY | D3DLOCK_OVERWRITE_LEVEL), D3D_OK);
+  EXPECT_EQ(static_cast<uint32_t*>(locked.pBits)[0], 0x01020304u);
+  static_cast<uint32_t*>(locked.pBits)[0] = 0;
+  EXPECT_TRUE(allZero(locked, kSize / 4));
+  t->UnlockRect(2);
+  // Device contexts and copies into the default pool read the level too.
+  IDirect3DSurface9* surface = nullptr;
+  ASSERT_EQ(t->GetSurfaceLevel(3, &surface), D3D_OK);
+  HDC dc = nullptr;
+  ASSERT_EQ(surface->GetDC(&dc), D3D_OK);
+  surface->ReleaseDC(dc);
+  surface->Release();
+  ASSERT_EQ(t->LockRect(3, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_TRUE(allZero(locked, kSize / 8));
+  t->UnlockRect(3);
+  t->Release();
+
+  fillAndRelease();
+  IDirect3DTexture9* staging = texture(kSize, kSize, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  IDirect3DTexture9* target = texture(kSize, kSize, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DUSAGE_DYNAMIC);
+  ASSERT_EQ(device->UpdateTexture(staging, target), D3D_OK);
+  ASSERT_EQ(target->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_TRUE(allZero(locked, kSize));
+  target->UnlockRect(0);
+  target->Release();
+  staging->Release();
 }
 
 TEST_F(NullDevice, UpdateTextureCopiesMatchingLevelsIntoTheDefaultPool) {

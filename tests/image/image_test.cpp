@@ -360,6 +360,12 @@ TEST(EdgeCases, TgaRules) {
   file.resize(64);
   EXPECT_EQ(decode(file, image), D3DXERR_INVALIDDATA);  // width 0
 
+  // Raw rows stored bottom-up and right to left come out upright and left to right.
+  file = tgaHeader(3, 8, 3, 2, 0x10);
+  file.insert(file.end(), {1, 2, 3, 4, 5, 6});
+  ASSERT_EQ(decode(file, image), S_OK);
+  EXPECT_EQ(std::vector<uint8_t>(image.pixels, image.pixels + 6), (std::vector<uint8_t>{6, 5, 4, 3, 2, 1}));
+
   // Run-length packets carry on across row ends; what runs past the last pixel is dropped.
   file = tgaHeader(11, 8, 3, 2, 0x20);
   file.insert(file.end(), {0x83, 7, 0x01, 8, 9, 0x81, 5});  // run of 4, raw 2, run of 2 (one too many)

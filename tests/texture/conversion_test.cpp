@@ -148,6 +148,57 @@ TEST(Conversion, FiltersAndEdges) {
       D3DERR_INVALIDCALL);
 }
 
+// Halving with BOX and writing 8-bit colour into packed layouts take integer paths; a colour
+// key that matches nothing sends the same pixels through floats, which must agree exactly.
+TEST(Conversion, IntegerPathsAgreeWithTheFloatPath) {
+  constexpr D3DCOLOR kNoMatch = 0x01020304u;
+  std::vector<uint8_t> noise(8 * 6 * 8);
+  uint32_t state = 12345;
+  for (uint8_t& b : noise) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<uint8_t>(state >> 24);
+  }
+  auto converted = [&](D3DFORMAT dstFormat, uint32_t dw, uint32_t dh, D3DFORMAT srcFormat, uint32_t sw, uint32_t sh,
+                       DWORD filter, D3DCOLOR key) {
+    const d3dx::PixelFormatInfo& dst = *d3dx::pixelFormatInfo(dstFormat);
+    const d3dx::PixelFormatInfo& src = *d3dx::pixelFormatInfo(srcFormat);
+    std::vector<uint8_t> out(size_t{dw} * dh * dst.bitsPerPixel / 8, 0xEE);
+    const PixelRegion destination{dstFormat, out.data(), dw * dst.bitsPerPixel / 8, dw, dh, nullptr};
+    const PixelRegion source{srcFormat, noise.data(), sw * src.bitsPerPixel / 8, sw, sh, nullptr};
+    EXPECT_EQ(d3dx::convertPixels(destination, source, filter, key), S_OK);
+    return out;
+  };
+  struct Size {
+    uint32_t sw, sh, dw, dh;
+  };
+  // The integer average rounds halves up; the float one may land either side of them.
+  for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, D3DFMT_R5G6B5, D3DFMT_A4R4G4B4,
+                           D3DFMT_A1R5G5B5, D3DFMT_A8, D3DFMT_A16B16G16R16}) {
+    const d3dx::PixelFormatInfo& info = *d3dx::pixelFormatInfo(format);
+    const uint32_t bytes = info.bitsPerPixel / 8;
+    for (const Size& z : {Size{8, 6, 4, 3}, Size{4, 1, 2, 1}, Size{1, 6, 1, 3}}) {
+      const auto exact = converted(format, z.dw, z.dh, format, z.sw, z.sh, D3DX_FILTER_BOX, 0);
+      const auto floats = converted(format, z.dw, z.dh, format, z.sw, z.sh, D3DX_FILTER_BOX, kNoMatch);
+      for (size_t at = 0; at < exact.size(); at += bytes) {
+        uint64_t a = 0, b = 0;
+        std::memcpy(&a, exact.data() + at, bytes);
+        std::memcpy(&b, floats.data() + at, bytes);
+        for (const d3dx::ChannelField f : {info.alpha, info.red, info.green, info.blue}) {
+          const int64_t mask = (int64_t{1} << f.bits) - 1;
+          EXPECT_LE(std::abs(static_cast<int64_t>(a >> f.shift & mask) - static_cast<int64_t>(b >> f.shift & mask)), 1)
+              << info.name << " " << z.sw << "x" << z.sh << " byte " << at;
+        }
+      }
+    }
+  }
+  for (D3DFORMAT src : {D3DFMT_R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_X8B8G8R8})
+    for (D3DFORMAT dst : {D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8,
+                          D3DFMT_R3G3B2, D3DFMT_A2R10G10B10})
+      for (DWORD filter : {DWORD{D3DX_FILTER_NONE}, DWORD{D3DX_FILTER_NONE | D3DX_FILTER_DITHER}})
+        EXPECT_EQ(converted(dst, 8, 6, src, 8, 6, filter, 0), converted(dst, 8, 6, src, 8, 6, filter, kNoMatch))
+            << d3dx::pixelFormatInfo(src)->name << " to " << d3dx::pixelFormatInfo(dst)->name << " filter " << filter;
+}
+
 TEST(Conversion, ColourKeyPalettesAndDither) {
   std::vector<uint8_t> indices = {0, 1, 2, 1};
   PALETTEENTRY palette[256] = {};

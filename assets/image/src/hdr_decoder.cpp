@@ -90,9 +90,11 @@ bool readScanline(Bytes file, size_t& pos, uint32_t width, uint8_t* out) {
 }  // namespace
 
 HRESULT decodeHdr(Bytes file, DecodedImage& image) {
+  // The signature first: other files may hold no newline for a long way.
+  if (file.size() < 2 || file[0] != '#' || file[1] != '?') return kRejected;
   size_t pos = 0;
   std::string_view line;
-  if (!nextLine(file, pos, line) || !consume(line, "#?")) return kRejected;
+  if (!nextLine(file, pos, line)) return kRejected;
   // Header lines up to the empty line; only RGBE pixels are understood.
   for (;;) {
     if (!nextLine(file, pos, line)) return kRejected;

@@ -99,21 +99,34 @@ HRESULT decodeTga(Bytes file, DecodedImage& image) {
     if (!runLength && pictureBytes > data.size()) return kRejected;
     if (const HRESULT hr = allocatePicture(image, format, width, height); hr != S_OK) return hr;
     uint8_t* out = image.storage.get();
-    // Pixels arrive as one stream in file order; a run-length packet may carry on into the
-    // next row (as many writers do), and what runs past the last pixel is dropped.
-    const uint64_t pixelCount = uint64_t{width} * height;
-    uint64_t written = 0;
-    auto store = [&](const uint8_t* pixel) {
-      const uint32_t fileRow = static_cast<uint32_t>(written / width), column = static_cast<uint32_t>(written % width);
-      const uint32_t y = bottomUp ? height - 1 - fileRow : fileRow;
-      const uint32_t x = rightToLeft ? width - 1 - column : column;
-      std::memcpy(out + size_t{y} * image.pitch + size_t{x} * bytesPerPixel, pixel, bytesPerPixel);
-      ++written;
+    const auto pictureRow = [&](uint32_t fileRow) {
+      return out + size_t{bottomUp ? height - 1 - fileRow : fileRow} * image.pitch;
     };
     size_t pos = 0;
     if (!runLength) {
-      for (; written < pixelCount; pos += bytesPerPixel) store(data.data() + pos);
+      // Whole rows: only their order (and that of their pixels) changes.
+      const size_t rowBytes = size_t{width} * bytesPerPixel;
+      for (uint32_t fileRow = 0; fileRow < height; ++fileRow, pos += rowBytes) {
+        uint8_t* row = pictureRow(fileRow);
+        if (!rightToLeft) {
+          std::memcpy(row, data.data() + pos, rowBytes);
+          continue;
+        }
+        for (uint32_t x = 0; x < width; ++x)
+          std::memcpy(row + size_t{width - 1 - x} * bytesPerPixel, data.data() + pos + size_t{x} * bytesPerPixel,
+                      bytesPerPixel);
+      }
     } else {
+      // Pixels arrive as one stream in file order; a run-length packet may carry on into the
+      // next row (as many writers do), and what runs past the last pixel is dropped.
+      const uint64_t pixelCount = uint64_t{width} * height;
+      uint64_t written = 0;
+      auto store = [&](const uint8_t* pixel) {
+        const uint32_t fileRow = static_cast<uint32_t>(written / width), column = static_cast<uint32_t>(written % width);
+        const uint32_t x = rightToLeft ? width - 1 - column : column;
+        std::memcpy(pictureRow(fileRow) + size_t{x} * bytesPerPixel, pixel, bytesPerPixel);
+        ++written;
+      };
       while (written < pixelCount) {
         if (pos >= data.size()) return kRejected;
         const uint32_t header = data[pos++];

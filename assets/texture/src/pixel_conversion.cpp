@@ -428,47 +428,99 @@ bool convertible(const PixelFormatInfo* info) { return info != nullptr && info->
 // path arrives at too, only without the detour.
 bool isExactHalving(uint32_t from, uint32_t to) { return from == 1 ? to == 1 : from % 2 == 0 && to == from / 2; }
 
-bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, const PixelRegion& source) {
-  if (info.bitsPerPixel == 32 && info.encoding == PixelEncoding::Packed && info.signedChannels == 0 &&
-      info.red.bits == 8 && info.green.bits == 8 && info.blue.bits == 8 &&
-      isExactHalving(source.width, destination.width) && isExactHalving(source.height, destination.height)) {
-    // Four whole bytes per texel: every byte is averaged on its own.
-    const uint32_t stepX = source.width > 1 ? 8 : 4, stepY = source.height > 1 ? 2 : 1;
-    for (uint32_t y = 0; y < destination.height; ++y) {
-      const uint8_t* top = static_cast<const uint8_t*>(source.bits) + size_t{y * stepY} * source.pitch;
-      const uint8_t* bottom = top + (stepY - 1) * size_t{source.pitch};
-      uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
-      const uint32_t right = stepX - 4;
-      for (uint32_t x = 0; x < destination.width; ++x, top += stepX, bottom += stepX, out += 4)
-        for (uint32_t b = 0; b < 4; ++b)
-          out[b] = static_cast<uint8_t>((top[b] + top[right + b] + bottom[b] + bottom[right + b] + 2) / 4);
-    }
-    return true;
-  }
-  if (info.encoding != PixelEncoding::Packed || info.signedChannels != 0 || info.bitsPerPixel % 8 != 0 ||
-      !isExactHalving(source.width, destination.width) || !isExactHalving(source.height, destination.height))
-    return false;
-  const uint32_t bytes = info.bitsPerPixel / 8;
-  const uint32_t stepX = source.width > 1 ? 2 : 1, stepY = source.height > 1 ? 2 : 1;
-  const ChannelField fields[] = {info.extra, info.alpha, info.red, info.green, info.blue};
+// The fields a packed layout has, without the absent ones.
+struct PresentFields {
+  ChannelField field[5];
+  uint32_t count = 0;
+};
+
+PresentFields presentFields(const PixelFormatInfo& info) {
+  PresentFields present;
+  for (const ChannelField f : {info.extra, info.alpha, info.red, info.green, info.blue})
+    if (f.bits != 0) present.field[present.count++] = f;
+  return present;
+}
+
+// The four bytes of a word in 16-bit lanes of a 64-bit one (bytes 0 and 2 low, 1 and 3
+// high), so that four of them add up without carrying into each other; and back.
+uint64_t spreadBytes(uint32_t w) { return (w & 0x00FF00FFu) | (uint64_t{w & 0xFF00FF00u} << 24); }
+uint32_t gatherBytes(uint64_t v) {
+  return static_cast<uint32_t>((v & 0x00FF00FFu) | ((v >> 24) & 0xFF00FF00u));
+}
+
+// Halving where every byte is a field of its own: each byte averaged, four at a time.
+void halveBytes(const PixelRegion& destination, const PixelRegion& source) {
+  const uint32_t stepX = source.width > 1 ? 8 : 4, stepY = source.height > 1 ? 2 : 1;
+  const uint32_t right = stepX - 4;
+  constexpr uint64_t kHalf = 0x0002000200020002u, kLanes = 0x00FF00FF00FF00FFu;
+  auto load = [](const uint8_t* p) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return spreadBytes(w);
+  };
   for (uint32_t y = 0; y < destination.height; ++y) {
     const uint8_t* top = static_cast<const uint8_t*>(source.bits) + size_t{y * stepY} * source.pitch;
     const uint8_t* bottom = top + (stepY - 1) * size_t{source.pitch};
     uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
-    for (uint32_t x = 0; x < destination.width; ++x) {
-      const size_t left = size_t{x} * stepX * bytes, right = left + (stepX - 1) * bytes;
-      const uint64_t words[4] = {readWord(top + left, bytes), readWord(top + right, bytes),
-                                 readWord(bottom + left, bytes), readWord(bottom + right, bytes)};
+    for (uint32_t x = 0; x < destination.width; ++x, top += stepX, bottom += stepX, out += 4) {
+      const uint64_t sum = load(top) + load(top + right) + load(bottom) + load(bottom + right) + kHalf;
+      const uint32_t average = gatherBytes((sum >> 2) & kLanes);
+      std::memcpy(out, &average, 4);
+    }
+  }
+}
+
+template <uint32_t Bytes>
+void halveFields(const PresentFields& present, const PixelRegion& destination, const PixelRegion& source) {
+  const uint32_t stepX = source.width > 1 ? 2 : 1, stepY = source.height > 1 ? 2 : 1;
+  const size_t right = (stepX - 1) * Bytes;
+  for (uint32_t y = 0; y < destination.height; ++y) {
+    const uint8_t* top = static_cast<const uint8_t*>(source.bits) + size_t{y * stepY} * source.pitch;
+    const uint8_t* bottom = top + (stepY - 1) * size_t{source.pitch};
+    uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
+    for (uint32_t x = 0; x < destination.width; ++x, top += stepX * Bytes, bottom += stepX * Bytes, out += Bytes) {
+      const uint64_t words[4] = {readWord(top, Bytes), readWord(top + right, Bytes), readWord(bottom, Bytes),
+                                 readWord(bottom + right, Bytes)};
       uint64_t result = 0;
-      for (const ChannelField& f : fields) {
-        if (f.bits == 0) continue;
+      for (uint32_t i = 0; i < present.count; ++i) {
+        const ChannelField f = present.field[i];
         uint64_t sum = 0;
         for (const uint64_t w : words) sum += (w >> f.shift) & fieldMax(f);
         // An axis of length 1 samples the same texel twice: the sum is still of four.
         result |= ((sum + 2) / 4) << f.shift;
       }
-      writeWord(out + size_t{x} * bytes, bytes, result);
+      writeWord(out, Bytes, result);
     }
+  }
+}
+
+bool halveWithBox(const PixelFormatInfo& info, const PixelRegion& destination, const PixelRegion& source) {
+  if (info.encoding != PixelEncoding::Packed || info.signedChannels != 0 || info.bitsPerPixel % 8 != 0 ||
+      !isExactHalving(source.width, destination.width) || !isExactHalving(source.height, destination.height))
+    return false;
+  const PresentFields present = presentFields(info);
+  const bool byteFields = std::all_of(present.field, present.field + present.count,
+                                      [](ChannelField f) { return f.bits == 8 && f.shift % 8 == 0; });
+  switch (info.bitsPerPixel / 8) {
+    case 1:
+      halveFields<1>(present, destination, source);
+      break;
+    case 2:
+      halveFields<2>(present, destination, source);
+      break;
+    case 3:
+      halveFields<3>(present, destination, source);
+      break;
+    case 4:
+      // Bytes not covered by a field are averaged too: they are padding either way.
+      if (byteFields)
+        halveBytes(destination, source);
+      else
+        halveFields<4>(present, destination, source);
+      break;
+    default:
+      halveFields<8>(present, destination, source);
+      break;
   }
   return true;
 }
@@ -483,35 +535,65 @@ bool isByteColour(const PixelFormatInfo& info) {
          byteField(info.blue) && (info.alpha.bits == 0 || byteField(info.alpha));
 }
 
+struct ByteTarget {
+  ChannelField field;
+  int sourceByte;  // -1: opaque alpha
+};
+
+template <uint32_t DstBytes>
+void writeByteColour(const ByteTarget* targets, uint32_t count, uint32_t srcBytes, const PixelRegion& destination,
+                     const PixelRegion& source, bool dither) {
+  static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  for (uint32_t y = 0; y < source.height; ++y) {
+    const uint8_t* in = static_cast<const uint8_t*>(source.bits) + size_t{y} * source.pitch;
+    uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
+    for (uint32_t x = 0; x < source.width; ++x, in += srcBytes, out += DstBytes) {
+      const uint32_t twiceBayer = dither ? 2u * kBayer[y & 3][x & 3] + 1 : 16;  // 16: plain rounding
+      uint32_t word = 0;
+      for (uint32_t i = 0; i < count; ++i) {
+        const ByteTarget& t = targets[i];
+        const uint32_t c = t.sourceByte < 0 ? 255 : in[t.sourceByte];
+        // An 8-bit field takes the byte as it is: the offset (under 1/2) never carries.
+        if (t.field.bits == 8) {
+          word |= c << t.field.shift;
+          continue;
+        }
+        const uint32_t max = (1u << t.field.bits) - 1;
+        word |= std::min(max, (32 * c * max + 255 * twiceBayer) / 8160) << t.field.shift;
+      }
+      writeWord(out, DstBytes, word);
+    }
+  }
+}
+
 bool convertByteColour(const PixelFormatInfo& dstInfo, const PixelRegion& destination, const PixelFormatInfo& srcInfo,
                        const PixelRegion& source, bool dither) {
   if (!isByteColour(srcInfo) || dstInfo.encoding != PixelEncoding::Packed || dstInfo.signedChannels != 0 ||
       dstInfo.bitsPerPixel % 8 != 0 || dstInfo.bitsPerPixel > 32 || destination.width != source.width ||
       destination.height != source.height)
     return false;
-  static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-  const uint32_t srcBytes = srcInfo.bitsPerPixel / 8, dstBytes = dstInfo.bitsPerPixel / 8;
-  struct Target {
-    ChannelField field;
-    int sourceByte;  // -1: opaque alpha
-  };
-  const Target targets[] = {{dstInfo.red, srcInfo.red.shift / 8},
+  const ByteTarget all[] = {{dstInfo.red, srcInfo.red.shift / 8},
                             {dstInfo.green, srcInfo.green.shift / 8},
                             {dstInfo.blue, srcInfo.blue.shift / 8},
                             {dstInfo.alpha, srcInfo.alpha.bits ? srcInfo.alpha.shift / 8 : -1}};
-  for (uint32_t y = 0; y < source.height; ++y) {
-    const uint8_t* in = static_cast<const uint8_t*>(source.bits) + size_t{y} * source.pitch;
-    uint8_t* out = static_cast<uint8_t*>(destination.bits) + size_t{y} * destination.pitch;
-    for (uint32_t x = 0; x < source.width; ++x, in += srcBytes, out += dstBytes) {
-      const uint32_t twiceBayer = dither ? 2u * kBayer[y & 3][x & 3] + 1 : 16;  // 16: plain rounding
-      uint32_t word = 0;
-      for (const Target& t : targets) {
-        if (t.field.bits == 0) continue;
-        const uint32_t max = (1u << t.field.bits) - 1, c = t.sourceByte < 0 ? 255 : in[t.sourceByte];
-        word |= std::min(max, (32 * c * max + 255 * twiceBayer) / 8160) << t.field.shift;
-      }
-      writeWord(out, dstBytes, word);
-    }
+  ByteTarget targets[4];
+  uint32_t count = 0;
+  for (const ByteTarget& t : all)
+    if (t.field.bits != 0) targets[count++] = t;
+  const uint32_t srcBytes = srcInfo.bitsPerPixel / 8;
+  switch (dstInfo.bitsPerPixel / 8) {
+    case 1:
+      writeByteColour<1>(targets, count, srcBytes, destination, source, dither);
+      break;
+    case 2:
+      writeByteColour<2>(targets, count, srcBytes, destination, source, dither);
+      break;
+    case 3:
+      writeByteColour<3>(targets, count, srcBytes, destination, source, dither);
+      break;
+    default:
+      writeByteColour<4>(targets, count, srcBytes, destination, source, dither);
+      break;
   }
   return true;
 }

@@ -1,4 +1,6 @@
 // Filling surfaces from memory and making mip levels from the level above.
+#include <cstring>
+
 #include "d3dx9tex.h"
 #include "d3dx_com.h"
 #include "dxt_codec.h"
@@ -26,6 +28,21 @@ bool rectOffset(const d3dx::PixelFormatInfo& info, const RECT& r, uint32_t pitch
   return true;
 }
 
+// Whole levels are locked with D3DLOCK_OVERWRITE_LEVEL (no clearing before the conversion
+// writes every pixel) when the conversion can write the format at all.
+DWORD wholeLevelLock(D3DFORMAT format) {
+  const d3dx::PixelFormatInfo* info = d3dx::pixelFormatInfo(format);
+  return info != nullptr && info->encoding != d3dx::PixelEncoding::None ? D3DLOCK_OVERWRITE_LEVEL : 0;
+}
+
+// A level locked that way holds whatever its memory held before until it is written; when
+// the conversion fails it is cleared instead.
+void clearLevel(const d3dx::PixelRegion& level, DWORD lockFlags) {
+  if (!(lockFlags & D3DLOCK_OVERWRITE_LEVEL)) return;
+  const d3dx::PixelFormatInfo& info = *d3dx::pixelFormatInfo(level.format);
+  std::memset(level.bits, 0, size_t{level.pitch} * d3dx::formatRows(info, level.height));
+}
+
 }  // namespace
 
 extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 destSurface, const PALETTEENTRY* destPalette,
@@ -44,7 +61,8 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 destSurfa
   if (!rectOffset(*srcInfo, *srcRect, srcPitch, srcOffset)) return D3DERR_INVALIDCALL;
 
   D3DLOCKED_RECT locked;
-  if (const HRESULT hr = destSurface->LockRect(&locked, destRect, 0); FAILED(hr)) return hr;
+  const DWORD lockFlags = destRect ? 0 : wholeLevelLock(desc.Format);
+  if (const HRESULT hr = destSurface->LockRect(&locked, destRect, lockFlags); FAILED(hr)) return hr;
   d3dx::PixelRegion destination{desc.Format,
                                 locked.pBits,
                                 static_cast<uint32_t>(locked.Pitch),
@@ -58,6 +76,7 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 destSurfa
                            static_cast<uint32_t>(srcRect->bottom - srcRect->top),
                            srcPalette};
   const HRESULT hr = d3dx::convertPixels(destination, source, filter, colorKey);
+  if (FAILED(hr)) clearLevel(destination, lockFlags);
   destSurface->UnlockRect();
   return hr;
 }
@@ -78,7 +97,8 @@ extern "C" HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 texture, cons
     texture2d->GetLevelDesc(level, &below);
     D3DLOCKED_RECT src, dst;
     if (const HRESULT hr = texture2d->LockRect(level - 1, &src, nullptr, D3DLOCK_READONLY); FAILED(hr)) return hr;
-    if (const HRESULT hr = texture2d->LockRect(level, &dst, nullptr, 0); FAILED(hr)) {
+    const DWORD lockFlags = wholeLevelLock(below.Format);
+    if (const HRESULT hr = texture2d->LockRect(level, &dst, nullptr, lockFlags); FAILED(hr)) {
       texture2d->UnlockRect(level - 1);
       return hr;
     }
@@ -87,6 +107,7 @@ extern "C" HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 texture, cons
     const d3dx::PixelRegion destination{below.Format, dst.pBits,    static_cast<uint32_t>(dst.Pitch),
                                         below.Width,  below.Height, palette};
     const HRESULT hr = d3dx::convertPixels(destination, source, filter, 0);
+    if (FAILED(hr)) clearLevel(destination, lockFlags);
     texture2d->UnlockRect(level);
     texture2d->UnlockRect(level - 1);
     if (FAILED(hr)) return hr;

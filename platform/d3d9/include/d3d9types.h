@@ -249,6 +249,10 @@ enum D3DBACKBUFFER_TYPE {
 #define D3DLOCK_NOSYSLOCK 0x00000800L
 #define D3DLOCK_DONOTWAIT 0x00004000L
 #define D3DLOCK_NO_DIRTY_UPDATE 0x00008000L
+// This layer's own lock flag, not one of Direct3D 9: the caller writes every byte of a whole
+// texture level before unlocking it. A level that was never written then need not be cleared
+// first (levels are otherwise cleared to zero before their first lock hands them out).
+#define D3DLOCK_OVERWRITE_LEVEL 0x40000000L
 
 #define D3DCLEAR_TARGET 0x00000001L
 #define D3DCLEAR_ZBUFFER 0x00000002L

@@ -520,7 +520,8 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTextur
   for (uint32_t i = 0; i < dst->levelCount(); ++i)
     if (dst->level(i).locked || src->level(first + i).locked) return D3DERR_INVALIDCALL;
   for (uint32_t i = 0; i < dst->levelCount(); ++i) {
-    dst->level(i).bytes = src->level(first + i).bytes;
+    std::memcpy(dst->level(i).bytes, src->definedBytes(first + i), dst->level(i).size);
+    dst->level(i).defined = true;
     dst->uploadLevel(i);
   }
   return D3D_OK;

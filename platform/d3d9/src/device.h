@@ -6,6 +6,7 @@
 
 #include "com_object.h"
 #include "device_state.h"
+#include "level_memory.h"
 
 namespace d3d9 {
 
@@ -21,6 +22,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
 
   // Null on a NULLREF device.
   GlRenderer* renderer() const { return m_renderer.get(); }
+  LevelMemory& levelMemory() { return m_levelMemory; }
   // Makes the device's context current, if it has one; safe on NULLREF devices.
   void makeCurrent();
   D3DDEVTYPE deviceType() const { return m_type; }
@@ -174,6 +176,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   DWORD m_behaviorFlags;
   D3DPRESENT_PARAMETERS m_parameters;
   std::unique_ptr<GlRenderer> m_renderer;
+  LevelMemory m_levelMemory;
   DeviceState m_state;
   bool m_inScene = false;
 };

@@ -27,6 +27,7 @@ Texture::~Texture() {
     device()->makeCurrent();
     device()->renderer()->deleteTexture(m_glName);
   }
+  device()->levelMemory().give(std::move(m_memory), m_memorySize);
 }
 
 HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -62,13 +63,24 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, DW
     result = new Texture(device, *info, usage, pool);
     result->AddRef();
     result->m_levels.resize(levels);
+    size_t total = 0;
     for (uint32_t i = 0; i < levels; ++i) {
       Level& level = result->m_levels[i];
       level.width = std::max<uint32_t>(1, width >> i);
       level.height = std::max<uint32_t>(1, height >> i);
       level.pitch = levelPitch(*info, level.width);
-      level.bytes.assign(level.pitch * levelRows(*info, level.height), 0);
+      level.size = level.pitch * levelRows(*info, level.height);
+      total += level.size;
       level.surface = std::make_unique<Surface>(result, i);
+    }
+    // Not cleared here: a loader that fills whole levels writes each byte once, and a level
+    // locked before it was written is cleared then.
+    result->m_memory = device->levelMemory().take(total);
+    result->m_memorySize = total;
+    uint8_t* next = result->m_memory.get();
+    for (Level& level : result->m_levels) {
+      level.bytes = next;
+      next += level.size;
     }
   } catch (const std::bad_alloc&) {
     if (result) result->Release();
@@ -135,8 +147,9 @@ HRESULT Texture::lockLevel(uint32_t index, D3DLOCKED_RECT* lockedRect, const REC
   }
   level.locked = true;
   level.lockedReadOnly = (flags & D3DLOCK_READONLY) != 0;
+  if (rect == nullptr && !level.lockedReadOnly && (flags & D3DLOCK_OVERWRITE_LEVEL)) level.defined = true;
   lockedRect->Pitch = static_cast<INT>(level.pitch);
-  lockedRect->pBits = level.bytes.data() + offset;
+  lockedRect->pBits = definedBytes(index) + offset;
   return D3D_OK;
 }
 
@@ -148,12 +161,21 @@ HRESULT Texture::unlockLevel(uint32_t index) {
   return D3D_OK;
 }
 
+uint8_t* Texture::definedBytes(uint32_t index) {
+  Level& level = m_levels[index];
+  if (!level.defined) {
+    std::memset(level.bytes, 0, level.size);
+    level.defined = true;
+  }
+  return level.bytes;
+}
+
 void Texture::uploadLevel(uint32_t index) {
   if (m_glName == 0) return;
   GlRenderer* renderer = device()->renderer();
   device()->makeCurrent();
   const Level& level = m_levels[index];
-  renderer->uploadTextureLevel(m_glName, *m_format, index, level.width, level.height, level.bytes.data());
+  renderer->uploadTextureLevel(m_glName, *m_format, index, level.width, level.height, definedBytes(index));
 }
 
 // ---- Surface ---------------------------------------------------------------------------

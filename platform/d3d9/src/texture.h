@@ -60,11 +60,16 @@ class Texture final : public DeviceChild<IDirect3DTexture9> {
   HRESULT STDMETHODCALLTYPE UnlockRect(UINT level) override;
   HRESULT STDMETHODCALLTYPE AddDirtyRect(const RECT*) override { return D3D_OK; }
 
+  // A level's memory copy lies in the texture's one block. It is cleared lazily: `defined`
+  // turns true once every byte holds zero or what the program wrote, and nothing reads or
+  // hands out the bytes before that.
   struct Level {
     uint32_t width = 0;
     uint32_t height = 0;
     size_t pitch = 0;
-    std::vector<uint8_t> bytes;
+    size_t size = 0;
+    uint8_t* bytes = nullptr;
+    bool defined = false;
     bool locked = false;
     bool lockedReadOnly = false;
     std::unique_ptr<Surface> surface;
@@ -75,6 +80,8 @@ class Texture final : public DeviceChild<IDirect3DTexture9> {
   DWORD usage() const { return m_usage; }
   uint32_t levelCount() const { return static_cast<uint32_t>(m_levels.size()); }
   Level& level(uint32_t index) { return m_levels[index]; }
+  // The level's bytes, cleared first if nothing was written yet.
+  uint8_t* definedBytes(uint32_t index);
   // The OpenGL texture name (0 on a NULLREF device or in system memory).
   uint32_t glName() const { return m_glName; }
   // Hands one level's memory copy to OpenGL, if the texture has an OpenGL side.
@@ -93,6 +100,8 @@ class Texture final : public DeviceChild<IDirect3DTexture9> {
   DWORD m_usage;
   D3DPOOL m_pool;
   std::vector<Level> m_levels;
+  std::unique_ptr<uint8_t[]> m_memory;  // every level's bytes, from the device's LevelMemory
+  size_t m_memorySize = 0;
   uint32_t m_glName = 0;
 };
 
