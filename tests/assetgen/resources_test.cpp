@@ -116,6 +116,13 @@ TEST(AssetgenPictures, FormatsAndSizes) {
 }
 
 TEST(AssetgenPictures, WagonsCarryTheCaptionRedInTheirUpperHalf) {
+  // The caption paints RGB(151, 39, 39) into the wagons' 5-6-5 textures: each channel keeps its
+  // top bits, and reads back with them repeated into the low ones.
+  const auto expand = [](int value, int bits) {
+    const int kept = value >> (8 - bits);
+    return (kept << (8 - bits)) | (kept >> (2 * bits - 8));
+  };
+  const int red = expand(151, 5), green = expand(39, 6), blue = expand(39, 5);
   for (int k = 1; k <= 5; ++k) {
     const auto& b = file("WAGON_" + std::to_string(k) + ".BMP");
     ASSERT_EQ(b.size(), 54u + 256u * 256u * 3u);
@@ -124,7 +131,7 @@ TEST(AssetgenPictures, WagonsCarryTheCaptionRedInTheirUpperHalf) {
       size_t fileRow = 255 - row;
       for (int x = 0; x < 256; ++x) {
         const uint8_t* p = &b[54 + (fileRow * 256 + x) * 3];
-        ASSERT_TRUE(p[2] == 151 && p[1] == 39 && p[0] == 39) << "WAGON_" << k << " at " << x << "," << row;
+        ASSERT_TRUE(p[2] == red && p[1] == green && p[0] == blue) << "WAGON_" << k << " at " << x << "," << row;
       }
     }
   }

@@ -23,7 +23,9 @@ Canvas paintWheel();           // 64 x 64
 Canvas paintSmoke(int index);  // 64 x 64 with alpha, index 0..4
 Canvas paintIcon(int size);    // square with alpha
 
-// The red behind the caption text, which the caption painting also uses as its background.
-inline Colour captionRed() { return rgb(151, 39, 39); }
+// The red behind the caption text. The caption paints its background as RGB(151, 39, 39) into
+// the wagons' 16-bit (5-6-5) textures, where it lands on (148, 36, 33); the picture carries that
+// value, which the texture loader's dithered conversion keeps, so no box shows round the text.
+inline Colour captionRed() { return rgb(148, 36, 33); }
 
 }  // namespace assetgen
