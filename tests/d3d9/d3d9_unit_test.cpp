@@ -479,6 +479,15 @@ TEST_F(NullDevice, DrawsAreCheckedButDrawNothing) {
   EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL);  // index 3 + 1
   EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2), D3DERR_INVALIDCALL);  // past the indices
+  // Indices rewritten after a draw are checked anew: the same draw now reads past the vertices.
+  ASSERT_EQ(ib->Lock(2, 2, reinterpret_cast<void**>(&indices), 0), D3D_OK);
+  *indices = 4;
+  ib->Unlock();
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+  ASSERT_EQ(ib->Lock(2, 2, reinterpret_cast<void**>(&indices), 0), D3D_OK);
+  *indices = 1;
+  ib->Unlock();
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL);
   // 8 bytes after the stream offset are less than one vertex: not even index 0 may be read.

@@ -1,6 +1,7 @@
 #include "buffer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "gl_renderer.h"
@@ -68,6 +69,7 @@ HRESULT Buffer<Interface>::Lock(UINT offset, UINT size, void** data, DWORD flags
   if (size > m_bytes.size() - offset) return D3DERR_INVALIDCALL;
   ++m_lockCount;
   if (!(flags & D3DLOCK_READONLY)) {
+    contentsChanging();
     if (m_dirtyBegin == m_dirtyEnd) {
       m_dirtyBegin = offset;
       m_dirtyEnd = offset + size;
@@ -84,6 +86,7 @@ template <typename Interface>
 HRESULT Buffer<Interface>::Unlock() {
   if (m_lockCount == 0) return D3DERR_INVALIDCALL;
   if (--m_lockCount > 0) return D3D_OK;
+  if (m_dirtyEnd > m_dirtyBegin) contentsChanging();
   if (m_glName != 0 && m_dirtyEnd > m_dirtyBegin) {
     Device* device = this->device();
     device->makeCurrent();
@@ -130,6 +133,30 @@ HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
   if (desc == nullptr) return D3DERR_INVALIDCALL;
   *desc = D3DINDEXBUFFER_DESC{m_format, kType, usage(), pool(), length()};
   return D3D_OK;
+}
+
+IndexBuffer::IndexRange IndexBuffer::indexRange(UINT start, UINT count) {
+  for (const KnownRange& known : m_knownRanges)
+    if (known.start == start && known.count == count) return known.range;
+  const uint8_t* at = bytes().data() + static_cast<size_t>(start) * indexSize();
+  IndexRange range{0xFFFFFFFFu, 0};
+  for (UINT i = 0; i < count; ++i) {
+    uint32_t index;
+    if (m_format == D3DFMT_INDEX32) {
+      std::memcpy(&index, at + size_t{i} * 4, 4);
+    } else {
+      uint16_t value;
+      std::memcpy(&value, at + size_t{i} * 2, 2);
+      index = value;
+    }
+    range.lowest = std::min(range.lowest, index);
+    range.highest = std::max(range.highest, index);
+  }
+  // A buffer drawn in ever new pieces keeps only the latest answers.
+  constexpr size_t kMostKnownRanges = 64;
+  if (m_knownRanges.size() == kMostKnownRanges) m_knownRanges.erase(m_knownRanges.begin());
+  m_knownRanges.push_back({start, count, range});
+  return range;
 }
 
 }  // namespace d3d9

@@ -33,6 +33,8 @@ class Buffer : public DeviceChild<Interface> {
   static constexpr D3DRESOURCETYPE kType = kIndexData ? D3DRTYPE_INDEXBUFFER : D3DRTYPE_VERTEXBUFFER;
 
   Buffer(Device* device, UINT length, DWORD usage, D3DPOOL pool);
+  // Called when a lock for writing begins and when it ends: the bytes may change between.
+  virtual void contentsChanging() {}
   // The checks CreateVertexBuffer and CreateIndexBuffer have in common.
   static bool validArguments(UINT length, DWORD usage, D3DPOOL pool);
   void* interfaceFor(REFIID riid) override;
@@ -63,14 +65,31 @@ class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9> {
 
 class IndexBuffer final : public Buffer<IDirect3DIndexBuffer9> {
  public:
+  struct IndexRange {
+    uint32_t lowest = 0, highest = 0;
+  };
+
   static HRESULT create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IndexBuffer** buffer);
   HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* desc) override;
   D3DFORMAT format() const { return m_format; }
+  uint32_t indexSize() const { return m_format == D3DFMT_INDEX32 ? 4 : 2; }
+  // The lowest and highest of `count` (at least 1) indices from `start`, which the caller has
+  // checked to lie inside the buffer. Meshes draw the same ranges every frame, so the answers
+  // are kept until the bytes are next locked for writing.
+  IndexRange indexRange(UINT start, UINT count);
 
  private:
+  struct KnownRange {
+    UINT start, count;
+    IndexRange range;
+  };
+
   IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
       : Buffer(device, length, usage, pool), m_format(format) {}
+  void contentsChanging() override { m_knownRanges.clear(); }
+
   D3DFORMAT m_format;
+  std::vector<KnownRange> m_knownRanges;
 };
 
 }  // namespace d3d9

@@ -580,7 +580,9 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
     m_state.projection = *matrix;
     m_state.dirty |= kDirtyTransforms;
   } else if (state >= D3DTS_WORLD) {
-    m_state.world[state - D3DTS_WORLD] = *matrix;
+    D3DMATRIX& world = m_state.world[state - D3DTS_WORLD];
+    if (std::memcmp(&world, matrix, sizeof *matrix) == 0) return D3D_OK;
+    world = *matrix;
     m_state.dirty |= kDirtyTransforms;
   } else {
     m_state.textureTransforms[state - D3DTS_TEXTURE0] = *matrix;  // unused while TEXTURETRANSFORMFLAGS is off
@@ -629,6 +631,8 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* viewport) {
 
 HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
   if (material == nullptr) return D3DERR_INVALIDCALL;
+  // Meshes set the same material before every subset; only a change costs an upload.
+  if (std::memcmp(&m_state.material, material, sizeof *material) == 0) return D3D_OK;
   m_state.material = *material;
   m_state.dirty |= kDirtyLighting;
   return D3D_OK;
@@ -784,6 +788,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
             static_cast<unsigned>(type), static_cast<unsigned>(value));
     return D3DERR_INVALIDCALL;
   }
+  if (m_state.stageStates[stage][type] == value) return D3D_OK;
   m_state.stageStates[stage][type] = value;
   if (stage == 0) m_state.dirty |= kDirtyFragment;
   return D3D_OK;
@@ -853,7 +858,6 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   }
   if (m_state.textures[stage].get() == ours) return D3D_OK;
   m_state.textures[stage].set(ours);
-  if (stage == 0) m_state.dirty |= kDirtyTexture | kDirtyFragment;
   return D3D_OK;
 }
 
@@ -1009,7 +1013,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   const UINT stride = m_state.stream0.stride;
   if (buffer == nullptr || indices == nullptr || stride < layout.size || numVertices == 0) return D3DERR_INVALIDCALL;
   if (buffer->pool() == D3DPOOL_SCRATCH || indices->pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
-  const uint32_t indexSize = indices->format() == D3DFMT_INDEX32 ? 4 : 2;
+  const uint32_t indexSize = indices->indexSize();
   if ((uint64_t{startIndex} + indexCount) * indexSize > indices->length()) return D3DERR_INVALIDCALL;
 
   // Every index the draw reads must name a vertex inside the buffer: OpenGL would otherwise
@@ -1017,22 +1021,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   const uint64_t firstVertexEnd = uint64_t{m_state.stream0.offset} + layout.size;
   if (firstVertexEnd > buffer->length()) return D3DERR_INVALIDCALL;
   const int64_t vertexSpace = static_cast<int64_t>((buffer->length() - firstVertexEnd) / stride + 1);
-  const uint8_t* indexBytes = indices->bytes().data() + static_cast<size_t>(startIndex) * indexSize;
-  uint32_t highest = 0, lowest = 0xFFFFFFFFu;
-  for (UINT i = 0; i < indexCount; ++i) {
-    uint32_t index;
-    if (indexSize == 2) {
-      uint16_t value;
-      std::memcpy(&value, indexBytes + i * 2, 2);
-      index = value;
-    } else {
-      std::memcpy(&index, indexBytes + i * 4, 4);
-    }
-    highest = std::max(highest, index);
-    lowest = std::min(lowest, index);
-  }
-  if (static_cast<int64_t>(lowest) + baseVertexIndex < 0 ||
-      static_cast<int64_t>(highest) + baseVertexIndex >= vertexSpace)
+  const IndexBuffer::IndexRange range = indices->indexRange(startIndex, indexCount);
+  if (static_cast<int64_t>(range.lowest) + baseVertexIndex < 0 ||
+      static_cast<int64_t>(range.highest) + baseVertexIndex >= vertexSpace)
     return D3DERR_INVALIDCALL;
   (void)minVertexIndex;  // a hint for software vertex processing; the index scan above is exact
   submit({.type = type,
@@ -1044,7 +1035,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
           .indexBuffer = indices->glName(),
           .indexSize = indexSize,
           .indexOffset = static_cast<size_t>(startIndex) * indexSize,
-          .baseVertex = baseVertexIndex});
+          .baseVertex = baseVertexIndex,
+          .lowestIndex = range.lowest,
+          .highestIndex = range.highest});
   return D3D_OK;
 }
 

@@ -30,7 +30,6 @@ enum DirtyBits : uint32_t {
   kDirtyFragment = 1u << 2,
   kDirtyRaster = 1u << 3,
   kDirtySampler = 1u << 4,
-  kDirtyTexture = 1u << 5,
   kDirtyViewport = 1u << 6,
   kDirtyPoint = 1u << 7,
   kDirtyAll = 0xFFFFFFFFu,

@@ -62,7 +62,7 @@ GlTextureFormat glTextureFormat(D3DFORMAT format) {
     case D3DFMT_X8R8G8B8:
       return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rgb1, 0};
     case D3DFMT_R5G6B5:
-      return {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, rgb1, 0};
+      return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, rgb1, 0};
     case D3DFMT_X1R5G5B5:
       return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, rgb1, 0};
     case D3DFMT_A1R5G5B5:
@@ -489,6 +489,10 @@ struct GlRenderer::Impl {
                             ((l.specularOffset >= 0) << 14) | ((l.texCoordOffset >= 0) << 15);
     const VertexInputKey key{buffer, offset, call.stride, layoutKey};
     if (key == vertexInput) return;
+    // Attributes that the layout lacks read a constant value. Setting those constants costs
+    // the driver far more than pointing at another buffer, so they are set only when the
+    // layout itself changes (each mesh has its own buffers, but they share one layout).
+    const bool layoutChanged = key.layoutKey != vertexInput.layoutKey || vertexInput.buffer == 0;
     vertexInput = key;
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     const GLsizei stride = static_cast<GLsizei>(call.stride);
@@ -498,9 +502,9 @@ struct GlRenderer::Impl {
     auto optional = [&](GLuint location, int32_t at, GLint size, GLenum type, GLboolean normalized,
                         std::array<float, 4> missing) {
       if (at >= 0) {
-        glEnableVertexAttribArray(location);
+        if (layoutChanged) glEnableVertexAttribArray(location);
         glVertexAttribPointer(location, size, type, normalized, stride, pointer(static_cast<size_t>(at)));
-      } else {
+      } else if (layoutChanged) {
         glDisableVertexAttribArray(location);
         glVertexAttrib4f(location, missing[0], missing[1], missing[2], missing[3]);
       }
@@ -771,9 +775,9 @@ void GlRenderer::draw(DeviceState& state, uint32_t textureName, const DrawCall& 
       glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, call.indexBuffer);
       impl.boundIndexBuffer = call.indexBuffer;
     }
-    glDrawElementsBaseVertex(mode, static_cast<GLsizei>(call.vertexCount),
-                             call.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(call.indexOffset), call.baseVertex);
+    glDrawRangeElementsBaseVertex(mode, call.lowestIndex, call.highestIndex, static_cast<GLsizei>(call.vertexCount),
+                                  call.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                  reinterpret_cast<const void*>(call.indexOffset), call.baseVertex);
   } else {
     glDrawArrays(mode, static_cast<GLint>(call.firstVertex), static_cast<GLsizei>(call.vertexCount));
   }

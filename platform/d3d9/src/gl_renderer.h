@@ -44,6 +44,7 @@ struct DrawCall {
   uint32_t indexSize = 0;  // 2 or 4
   size_t indexOffset = 0;
   int32_t baseVertex = 0;
+  uint32_t lowestIndex = 0, highestIndex = 0;  // spares the driver its own scan
 };
 
 class GlRenderer {
