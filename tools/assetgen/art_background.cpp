@@ -237,9 +237,9 @@ void paintTrack(Canvas& c) {
   auto ring = [&](double radius, double y, double halfWidth, double minPixels, Colour colour, int steps) {
     for (int i = 0; i < steps; ++i) {
       const double a0 = 2 * kPi * i / steps, a1 = 2 * kPi * (i + 1) / steps;
-      const auto [p0, z0] = screen(radius, a0, y);
-      const Vec2 p1 = screen(radius, a1, y).first;
-      const double w = std::max(minPixels, halfWidth * focal / z0);
+      const auto from = screen(radius, a0, y);
+      const Vec2 p0 = from.first, p1 = screen(radius, a1, y).first;
+      const double w = std::max(minPixels, halfWidth * focal / from.second);
       c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, colour,
                   static_cast<int>(std::min(p0.x, p1.x) - w - 2), static_cast<int>(std::min(p0.y, p1.y) - w - 2),
                   static_cast<int>(std::max(p0.x, p1.x) + w + 2), static_cast<int>(std::max(p0.y, p1.y) + w + 2));
@@ -249,9 +249,9 @@ void paintTrack(Canvas& c) {
   ring(kTrackRadius, kRailY - 1.5, 26.0 * 0.35, 0.0, rgb(160, 170, 205, 0.5), 720);
   for (int i = 0; i < 180; ++i) {
     const double a = 2 * kPi * i / 180;
-    const auto [p0, z0] = screen(kTrackRadius - kGaugeHalf - 6.0, a, kRailY - kRailHeight);
-    const Vec2 p1 = screen(kTrackRadius + kGaugeHalf + 6.0, a, kRailY - kRailHeight).first;
-    const double w = std::max(0.5, 1.1 * focal / z0);
+    const auto inner = screen(kTrackRadius - kGaugeHalf - 6.0, a, kRailY - kRailHeight);
+    const Vec2 p0 = inner.first, p1 = screen(kTrackRadius + kGaugeHalf + 6.0, a, kRailY - kRailHeight).first;
+    const double w = std::max(0.5, 1.1 * focal / inner.second);
     c.fillShape([&](Vec2 p) { return sdSegment(p, p0, p1, w); }, rgb(86, 62, 50),
                 static_cast<int>(std::min(p0.x, p1.x) - 4), static_cast<int>(std::min(p0.y, p1.y) - 4),
                 static_cast<int>(std::max(p0.x, p1.x) + 4), static_cast<int>(std::max(p0.y, p1.y) + 4));

@@ -88,6 +88,9 @@ HRESULT readPicture(png_structp png, png_infop info, Reader& reader, DecodedImag
   if (setjmp(png_jmpbuf(png)) != 0) return kRejected;
   png_set_read_fn(png, &reader, readData);
   png_set_user_limits(png, kMaxDimension, kMaxDimension);
+  // No chunk can hold more than the file does: a lying length must not drive an allocation
+  // (libpng otherwise allocates what an ancillary chunk's header claims).
+  png_set_chunk_malloc_max(png, reader.file.size());
   png_read_info(png, info);
   const D3DFORMAT format = chooseTransforms(png, info, image);
   if (format == D3DFMT_UNKNOWN) return kRejected;
