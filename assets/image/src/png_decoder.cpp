@@ -88,9 +88,6 @@ HRESULT readPicture(png_structp png, png_infop info, Reader& reader, DecodedImag
   if (setjmp(png_jmpbuf(png)) != 0) return kRejected;
   png_set_read_fn(png, &reader, readData);
   png_set_user_limits(png, kMaxDimension, kMaxDimension);
-  // No chunk can hold more than the file does: a lying length must not drive an allocation
-  // (libpng otherwise allocates what an ancillary chunk's header claims).
-  png_set_chunk_malloc_max(png, reader.file.size());
   png_read_info(png, info);
   const D3DFORMAT format = chooseTransforms(png, info, image);
   if (format == D3DFMT_UNKNOWN) return kRejected;
@@ -108,10 +105,25 @@ HRESULT readPicture(png_structp png, png_infop info, Reader& reader, DecodedImag
   return S_OK;
 }
 
+// True when every chunk up to IEND lies inside the file. libpng allocates the length an
+// ancillary chunk's header claims before it reads the data, so a lying length must be caught
+// here, not by the read running out.
+bool chunksFit(Bytes file) {
+  size_t pos = 8;
+  while (file.size() - pos >= 12) {
+    const uint8_t* p = file.data() + pos;
+    const uint64_t length = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    if (length + 12 > file.size() - pos) return false;
+    if (std::memcmp(p + 4, "IEND", 4) == 0) return true;
+    pos += static_cast<size_t>(length) + 12;
+  }
+  return false;
+}
+
 }  // namespace
 
 HRESULT decodePng(Bytes file, DecodedImage& image) {
-  if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0) return kRejected;
+  if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0 || !chunksFit(file)) return kRejected;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorExit, silentWarning);
   if (png == nullptr) return E_OUTOFMEMORY;
   png_infop info = png_create_info_struct(png);
