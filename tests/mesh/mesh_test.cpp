@@ -18,18 +18,7 @@ using meshtest::sameRange;
 
 constexpr DWORD kNone = 0xFFFFFFFF;
 
-class MeshTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_EQ(d3d9test::createNullRefDevice(64, 64, d3d, device), D3D_OK); }
-  void TearDown() override {
-    if (device) {
-      EXPECT_EQ(device->Release(), 0u);
-    }  // every mesh gave its device back
-    if (d3d) d3d->Release();
-  }
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-};
+using MeshTest = meshtest::DeviceTest;
 
 // A row of four unit quads in the z = 0 plane: bottom vertices 0..4 at (x, 0), top vertices
 // 5..9 at (x, 1); quad q is the faces 2q (b, t, t + 1) and 2q + 1 (b, t + 1, b + 1).

@@ -8,6 +8,7 @@
 
 #include <d3dx9mesh.h>
 
+#include "d3d9_test_device.h"
 #include "d3dx_com.h"
 
 namespace meshtest {
@@ -60,5 +61,19 @@ inline ::testing::AssertionResult sameRange(const D3DXATTRIBUTERANGE& r, D3DXATT
   return ::testing::AssertionFailure() << "range {" << r.AttribId << ", " << r.FaceStart << ", " << r.FaceCount << ", "
                                        << r.VertexStart << ", " << r.VertexCount << "}";
 }
+
+// A NULLREF device for each test; at the end every mesh and skin must have given it back.
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(d3d9test::createNullRefDevice(64, 64, d3d, device), D3D_OK); }
+  void TearDown() override {
+    if (device) {
+      EXPECT_EQ(device->Release(), 0u);
+    }
+    if (d3d) d3d->Release();
+  }
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* device = nullptr;
+};
 
 }  // namespace meshtest

@@ -18,18 +18,7 @@ using meshtest::sameRange;
 
 constexpr DWORD kEmpty = 0xFFFFFFFF;
 
-class SkinTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_EQ(d3d9test::createNullRefDevice(64, 64, d3d, device), D3D_OK); }
-  void TearDown() override {
-    if (device) {
-      EXPECT_EQ(device->Release(), 0u);
-    }
-    if (d3d) d3d->Release();
-  }
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-};
+using SkinTest = meshtest::DeviceTest;
 
 Ptr<ID3DXSkinInfo> makeSkin(DWORD vertices, DWORD fvf, DWORD bones) {
   Ptr<ID3DXSkinInfo> skin;
