@@ -388,6 +388,61 @@ TEST_F(NullDevice, LevelsNeverShowAnEarlierTexturesBytes) {
   staging->Release();
 }
 
+// Levels are carved out of shared regions and given back in any order; whatever the order,
+// no two live textures may overlap. One texture is larger than a whole region.
+TEST_F(NullDevice, LiveTexturesNeverShareMemory) {
+  struct Live {
+    IDirect3DTexture9* texture;
+    uint8_t mark;
+  };
+  auto fill = [](IDirect3DTexture9* t, uint8_t mark) {
+    for (UINT level = 0; level < t->GetLevelCount(); ++level) {
+      D3DSURFACE_DESC desc;
+      t->GetLevelDesc(level, &desc);
+      D3DLOCKED_RECT locked;
+      ASSERT_EQ(t->LockRect(level, &locked, nullptr, D3DLOCK_OVERWRITE_LEVEL), D3D_OK);
+      std::memset(locked.pBits, mark, static_cast<size_t>(locked.Pitch) * desc.Height);
+      t->UnlockRect(level);
+    }
+  };
+  auto holds = [](IDirect3DTexture9* t, uint8_t mark) {
+    bool all = true;
+    for (UINT level = 0; level < t->GetLevelCount(); ++level) {
+      D3DSURFACE_DESC desc;
+      t->GetLevelDesc(level, &desc);
+      D3DLOCKED_RECT locked;
+      if (t->LockRect(level, &locked, nullptr, D3DLOCK_READONLY) != D3D_OK) return false;
+      const auto* bytes = static_cast<const uint8_t*>(locked.pBits);
+      all = all && std::all_of(bytes, bytes + static_cast<size_t>(locked.Pitch) * desc.Height,
+                               [&](uint8_t b) { return b == mark; });
+      t->UnlockRect(level);
+    }
+    return all;
+  };
+  std::vector<Live> live;
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+  for (int round = 0; round < 300; ++round) {
+    const uint8_t mark = static_cast<uint8_t>(round % 255 + 1);
+    const UINT w = 1 + next() % 700, h = 1 + next() % 700;
+    IDirect3DTexture9* t = round == 150 ? texture(4096, 2304, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM)
+                                        : texture(w, h, next() % 2 ? 0 : 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+    ASSERT_NE(t, nullptr);
+    fill(t, mark);
+    live.push_back({t, mark});
+    if (next() % 3 != 0) {  // drop one at random, keeping about a third
+      const size_t victim = next() % live.size();
+      ASSERT_TRUE(holds(live[victim].texture, live[victim].mark)) << "round " << round;
+      live[victim].texture->Release();
+      live.erase(live.begin() + static_cast<std::ptrdiff_t>(victim));
+    }
+  }
+  for (const Live& l : live) {
+    EXPECT_TRUE(holds(l.texture, l.mark));
+    l.texture->Release();
+  }
+}
+
 TEST_F(NullDevice, UpdateTextureCopiesMatchingLevelsIntoTheDefaultPool) {
   IDirect3DTexture9* staging = texture(16, 16, 0, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM);  // 5 levels
   for (UINT level = 0; level < 5; ++level) {

@@ -1,21 +1,96 @@
 #include "level_memory.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cassert>
+#include <new>
+
 namespace d3d9 {
 
-std::unique_ptr<uint8_t[]> LevelMemory::take(size_t size) {
-  if (auto kept = m_kept.find(size); kept != m_kept.end()) {
-    std::unique_ptr<uint8_t[]> block = std::move(kept->second);
-    m_kept.erase(kept);
-    m_keptBytes -= size;
-    return block;
+namespace {
+
+constexpr size_t kAlignment = 64;
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
+
+}  // namespace
+
+LevelMemory::~LevelMemory() {
+  for (const Region& region : m_regions) {
+    assert(region.used == 0 && "a texture outlived its device");
+    unmap(region);
   }
-  return std::unique_ptr<uint8_t[]>(new uint8_t[size]);
 }
 
-void LevelMemory::give(std::unique_ptr<uint8_t[]> block, size_t size) {
-  if (block == nullptr || size > kKeptBytes - m_keptBytes) return;
-  m_kept.emplace(size, std::move(block));
-  m_keptBytes += size;
+LevelMemory::Region LevelMemory::map(size_t size) {
+  // Mapped one huge page longer, so that the region can start on a huge-page boundary.
+  const size_t reserved = size + kHugePage;
+  void* mapped = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  auto* start = static_cast<uint8_t*>(mapped);
+  auto* base = reinterpret_cast<uint8_t*>(roundUp(reinterpret_cast<uintptr_t>(start), kHugePage));
+  if (base != start) munmap(start, static_cast<size_t>(base - start));
+  if (base + size != start + reserved) munmap(base + size, static_cast<size_t>(start + reserved - (base + size)));
+  // Only advice: without transparent huge pages the region works with small ones.
+  madvise(base, size, MADV_HUGEPAGE);
+  Region region;
+  region.base = base;
+  region.size = size;
+  region.free.emplace(0, size);
+  return region;
+}
+
+void LevelMemory::unmap(const Region& region) { munmap(region.base, region.size); }
+
+LevelMemory::Block LevelMemory::take(size_t size) {
+  size = roundUp(std::max<size_t>(size, 1), kAlignment);
+  if (size > SIZE_MAX / 2) throw std::bad_alloc();
+  auto carve = [&](Region& region, std::map<size_t, size_t>::iterator range) {
+    const size_t offset = range->first, left = range->second - size;
+    region.free.erase(range);
+    if (left != 0) region.free.emplace(offset + size, left);
+    region.used += size;
+    return Block(region.base + offset, Return(this, size));
+  };
+  // First fit, lowest region and address first: live ranges stay packed at the start of
+  // the regions, and so do the huge pages they touch.
+  for (Region& region : m_regions)
+    for (auto range = region.free.begin(); range != region.free.end(); ++range)
+      if (range->second >= size) return carve(region, range);
+  m_regions.push_back(map(std::max(kRegionBytes, roundUp(size, kHugePage))));
+  return carve(m_regions.back(), m_regions.back().free.begin());
+}
+
+void LevelMemory::give(uint8_t* bytes, size_t size) {
+  if (bytes == nullptr) return;
+  const auto owner = std::find_if(m_regions.begin(), m_regions.end(),
+                                  [&](const Region& r) { return bytes >= r.base && bytes < r.base + r.size; });
+  assert(owner != m_regions.end());
+  Region& region = *owner;
+  size_t offset = static_cast<size_t>(bytes - region.base), length = size;
+  auto next = region.free.lower_bound(offset);
+  if (next != region.free.end() && next->first == offset + length) {
+    length += next->second;
+    next = region.free.erase(next);
+  }
+  if (next != region.free.begin()) {
+    const auto previous = std::prev(next);
+    if (previous->first + previous->second == offset) {
+      offset = previous->first;
+      length += previous->second;
+      region.free.erase(previous);
+    }
+  }
+  region.free.emplace(offset, length);
+  region.used -= size;
+  // One empty region is kept for the next scene; further ones go back to the system.
+  if (region.used == 0 &&
+      std::count_if(m_regions.begin(), m_regions.end(), [](const Region& r) { return r.used == 0; }) > 1) {
+    unmap(region);
+    m_regions.erase(owner);
+  }
 }
 
 }  // namespace d3d9

@@ -27,7 +27,6 @@ Texture::~Texture() {
     device()->makeCurrent();
     device()->renderer()->deleteTexture(m_glName);
   }
-  device()->levelMemory().give(std::move(m_memory), m_memorySize);
 }
 
 HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -76,7 +75,6 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, DW
     // Not cleared here: a loader that fills whole levels writes each byte once, and a level
     // locked before it was written is cleared then.
     result->m_memory = device->levelMemory().take(total);
-    result->m_memorySize = total;
     uint8_t* next = result->m_memory.get();
     for (Level& level : result->m_levels) {
       level.bytes = next;

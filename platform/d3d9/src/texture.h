@@ -9,6 +9,7 @@
 
 #include "device_child.h"
 #include "format.h"
+#include "level_memory.h"
 
 namespace d3d9 {
 
@@ -100,8 +101,7 @@ class Texture final : public DeviceChild<IDirect3DTexture9> {
   DWORD m_usage;
   D3DPOOL m_pool;
   std::vector<Level> m_levels;
-  std::unique_ptr<uint8_t[]> m_memory;  // every level's bytes, from the device's LevelMemory
-  size_t m_memorySize = 0;
+  LevelMemory::Block m_memory;  // every level's bytes
   uint32_t m_glName = 0;
 };
 
