@@ -1,5 +1,6 @@
 #include "level_memory.h"
 
+#include <sanitizer/asan_interface.h>  // the poisoning macros do nothing without ASan
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -12,6 +13,20 @@ namespace {
 
 constexpr size_t kAlignment = 64;
 constexpr size_t kHugePage = size_t{2} << 20;
+
+// Under AddressSanitizer every block is followed by a poisoned gap, and free ranges are
+// poisoned too, so that a level written past its end is caught as with the system allocator.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kRedZone = kAlignment;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kRedZone = kAlignment;
+#else
+constexpr size_t kRedZone = 0;
+#endif
+#else
+constexpr size_t kRedZone = 0;
+#endif
 
 size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
 
@@ -35,6 +50,7 @@ LevelMemory::Region LevelMemory::map(size_t size) {
   if (base + size != start + reserved) munmap(base + size, static_cast<size_t>(start + reserved - (base + size)));
   // Only advice: without transparent huge pages the region works with small ones.
   madvise(base, size, MADV_HUGEPAGE);
+  ASAN_POISON_MEMORY_REGION(base, size);
   Region region;
   region.base = base;
   region.size = size;
@@ -42,16 +58,20 @@ LevelMemory::Region LevelMemory::map(size_t size) {
   return region;
 }
 
-void LevelMemory::unmap(const Region& region) { munmap(region.base, region.size); }
+void LevelMemory::unmap(const Region& region) {
+  ASAN_UNPOISON_MEMORY_REGION(region.base, region.size);
+  munmap(region.base, region.size);
+}
 
-LevelMemory::Block LevelMemory::take(size_t size) {
-  size = roundUp(std::max<size_t>(size, 1), kAlignment);
-  if (size > SIZE_MAX / 2) throw std::bad_alloc();
+LevelMemory::Block LevelMemory::take(size_t requested) {
+  if (requested > SIZE_MAX / 2) throw std::bad_alloc();
+  const size_t size = roundUp(std::max<size_t>(requested, 1) + kRedZone, kAlignment);
   auto carve = [&](Region& region, std::map<size_t, size_t>::iterator range) {
     const size_t offset = range->first, left = range->second - size;
     region.free.erase(range);
     if (left != 0) region.free.emplace(offset + size, left);
     region.used += size;
+    ASAN_UNPOISON_MEMORY_REGION(region.base + offset, requested);
     return Block(region.base + offset, Return(this, size));
   };
   // First fit, lowest region and address first: live ranges stay packed at the start of
@@ -85,6 +105,7 @@ void LevelMemory::give(uint8_t* bytes, size_t size) {
   }
   region.free.emplace(offset, length);
   region.used -= size;
+  ASAN_POISON_MEMORY_REGION(bytes, size);
   // One empty region is kept for the next scene; further ones go back to the system.
   if (region.used == 0 &&
       std::count_if(m_regions.begin(), m_regions.end(), [](const Region& r) { return r.used == 0; }) > 1) {
