@@ -122,7 +122,7 @@ std::vector<uint8_t> ddsFile(uint32_t fourCc, uint32_t width, uint32_t height, u
     put32(file, 0xFF000000u);
   }
   put32(file, 0x1000 | (levels > 1 ? 0x400008 : 0));
-  put32(file, (faces == 6 ? 0xFE00 : 0) | (depth > 1 ? 0x200000 : 0));
+  put32(file, (faces > 1 ? 0x200 | (0xFC00u >> (6 - faces) & 0xFC00u) : 0) | (depth > 1 ? 0x200000 : 0));
   for (int i = 0; i < 3; ++i) put32(file, 0);
   file.insert(file.end(), payload.begin(), payload.end());
   return file;

@@ -32,7 +32,7 @@ bool imageMagick(const std::string& arguments);
 std::vector<uint8_t> rle4Bmp(uint32_t width, uint32_t height, const std::vector<uint8_t>& indices);
 
 // A DDS file: `format` is a FourCC (DXT1 to DXT5) or 0 for uncompressed 32-bit A8R8G8B8;
-// `faces` 6 makes a cube map, `depth` > 1 a volume; `levels` mip levels of `payload` bytes
+// `faces` 2 to 6 make a cube map of that many faces, `depth` > 1 a volume; `levels` mip levels of `payload` bytes
 // each taken in order from the supplied data.
 std::vector<uint8_t> ddsFile(uint32_t fourCc, uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
                              uint32_t faces, const std::vector<uint8_t>& payload);

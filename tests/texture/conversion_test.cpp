@@ -59,13 +59,48 @@ TEST(Conversion, ExactValuesOfChosenFormats) {
                                 D3DX_FILTER_NONE, 0),
             S_OK);
   EXPECT_EQ(half, (std::vector<uint16_t>{0x3C00, 0, 0, 0x3C00}));
+
+  // Depth comes from red and stencil from alpha, at their full widths (a 32-bit depth only
+  // to the float channels' precision).
+  src = {0x80ABCDEFu};
+  std::vector<uint32_t> depth(1);
+  for (const auto& [format, expected] : {std::pair{D3DFMT_D24S8, 0xABABAB80u}, std::pair{D3DFMT_D24X8, 0xABABABFFu}}) {
+    ASSERT_EQ(d3dx::convertPixels(region(format, depth, 1, 1), region(D3DFMT_A8R8G8B8, src, 1, 1), D3DX_FILTER_NONE, 0),
+              S_OK);
+    EXPECT_EQ(depth[0], expected) << format;
+  }
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_D32, depth, 1, 1), region(D3DFMT_A8R8G8B8, src, 1, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
+  EXPECT_NEAR(depth[0], 0xABABABABu, 256);
+  src = {0xFFFFFFFFu};
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_D32, depth, 1, 1), region(D3DFMT_A8R8G8B8, src, 1, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
+  EXPECT_EQ(depth[0], 0xFFFFFFFFu);  // full depth does not carry out of the field
+
+  // A1 packs one alpha bit per pixel, leftmost first, and leaves bits right of the region.
+  src = {0xFF000000u, 0x00000000u, 0x7F000000u, 0x80000000u, 0xFFFFFFFFu, 0, 0, 0, 0xFF000000u, 0};
+  std::vector<uint8_t> bits = {0x00, 0x3F};
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A1, bits, 10, 1), region(D3DFMT_A8R8G8B8, src, 10, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
+  EXPECT_EQ(bits, (std::vector<uint8_t>{0b10011000, 0b10111111}));
+  std::vector<uint32_t> back(10);
+  ASSERT_EQ(
+      d3dx::convertPixels(region(D3DFMT_A8R8G8B8, back, 10, 1), region(D3DFMT_A1, bits, 10, 1), D3DX_FILTER_NONE, 0),
+      S_OK);
+  EXPECT_EQ(back[0], 0xFF000000u);
+  EXPECT_EQ(back[1], 0u);
 }
 
 TEST(Conversion, RoundTripsKeepEveryChannelToItsPrecision) {
   const uint32_t w = 16, h = 8;
   const auto source = ramp(w, h);
   for (const d3dx::PixelFormatInfo& info : d3dx::pixelFormatTable()) {
-    if (info.kind != d3dx::FormatKind::Colour && info.kind != d3dx::FormatKind::Luminance) continue;
+    if (info.kind != d3dx::FormatKind::Colour && info.kind != d3dx::FormatKind::Luminance &&
+        info.kind != d3dx::FormatKind::Depth)
+      continue;
     if (info.encoding == d3dx::PixelEncoding::None || info.encoding == d3dx::PixelEncoding::Pairs) continue;
     SCOPED_TRACE(info.name);
     std::vector<uint8_t> stored(size_t{d3dx::formatRowBytes(info, w)} * d3dx::formatRows(info, h));
@@ -142,10 +177,11 @@ TEST(Conversion, FiltersAndEdges) {
   for (uint32_t p : small) EXPECT_EQ(p, 0xFF336699u);
   EXPECT_EQ(d3dx::convertPixels(region(D3DFMT_A8R8G8B8, small, 4, 3), region(D3DFMT_A8R8G8B8, flat, 9, 7), 6, 0),
             D3DERR_INVALIDCALL);
-  std::vector<uint16_t> depth(1);
-  EXPECT_EQ(
-      d3dx::convertPixels(region(D3DFMT_D16, depth, 1, 1), region(D3DFMT_A8R8G8B8, one, 1, 1), D3DX_FILTER_NONE, 0),
-      D3DERR_INVALIDCALL);
+  std::vector<uint32_t> unconvertible(1);
+  for (D3DFORMAT format : {D3DFMT_D24FS8, D3DFMT_MULTI2_ARGB8})
+    EXPECT_EQ(d3dx::convertPixels(region(format, unconvertible, 1, 1), region(D3DFMT_A8R8G8B8, one, 1, 1),
+                                  D3DX_FILTER_NONE, 0),
+              D3DERR_INVALIDCALL);
 }
 
 // Halving with BOX and writing 8-bit colour into packed layouts take integer paths; a colour

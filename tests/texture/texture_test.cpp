@@ -10,6 +10,7 @@
 #include "d3d9_testing.h"
 #include "d3dx9tex.h"
 #include "image_decoder.h"
+#include "image_fixtures.h"
 
 namespace {
 
@@ -246,6 +247,30 @@ TEST_F(TextureTest, FailuresLeaveTheOutPointerAlone) {
   texture->GetLevelDesc(0, &desc);
   EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
   texture->Release();
+}
+
+// A plain texture from a cube map holds its first face; a cube map without all six faces
+// is refused.
+TEST_F(TextureTest, CubeFilesGiveTheirFirstFaceAndNeedAllSix) {
+  std::vector<uint8_t> faces(6 * 4 * 4 * 4);
+  for (size_t i = 0; i < faces.size(); ++i) faces[i] = static_cast<uint8_t>(i / 64 + 1);  // face n: bytes n + 1
+  IDirect3DTexture9* texture = nullptr;
+  auto create = [&](const std::vector<uint8_t>& file) {
+    return D3DXCreateTextureFromFileInMemoryEx(m_device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
+                                               D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                               D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+  };
+  ASSERT_EQ(create(imagetest::ddsFile(0, 4, 4, 1, 1, 6, faces)), D3D_OK);
+  {
+    Locked level(texture, 0);
+    ASSERT_TRUE(level.ok);
+    EXPECT_EQ(level.pixel32(3, 3), 0x01010101u);
+  }
+  texture->Release();
+  texture = nullptr;
+  faces.resize(5 * 64);
+  EXPECT_EQ(create(imagetest::ddsFile(0, 4, 4, 1, 1, 5, faces)), E_FAIL);
+  EXPECT_EQ(texture, nullptr);
 }
 
 TEST_F(TextureTest, LoadingTheSameNameTwiceGivesTwoTextures) {

@@ -21,7 +21,9 @@ enum class PixelEncoding : uint8_t {
   Cx,         // signed U and V; the third component is computed from them
   Pairs,      // two pixels share 32 bits (YUY2, UYVY, R8G8_B8G8, G8R8_G8B8)
   Blocks,     // 4 x 4 blocks (DXT1 to DXT5)
-  None,       // depth formats and the like: never converted
+  Bits,       // one bit per pixel, the leftmost in the top bit of each byte (A1)
+  None,       // never converted: MULTI2_ARGB8 has no single-surface layout, and the 20e4
+              // float depth of D24FS8 has no published exponent bias
 };
 
 struct ChannelField {

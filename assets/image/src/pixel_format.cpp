@@ -70,14 +70,15 @@ constexpr PixelFormatInfo kFormats[] = {
     {D3DFMT_DXT4, K::Colour, 8, kNone, f(0, 8), f(0, 5), f(0, 6), f(0, 5), false, E::Blocks, 0, "D3DFMT_DXT4"},
     {D3DFMT_DXT5, K::Colour, 8, kNone, f(0, 8), f(0, 5), f(0, 6), f(0, 5), false, E::Blocks, 0, "D3DFMT_DXT5"},
     // Depth rows keep the depth size in red and the stencil size in alpha.
-    {D3DFMT_D16_LOCKABLE, K::Depth, 16, kNone, kNone, f(0, 16), kNone, kNone, true, E::None, 0, "D3DFMT_D16_LOCKABLE"},
-    {D3DFMT_D32, K::Depth, 32, kNone, kNone, f(0, 32), kNone, kNone, true, E::None, 0, "D3DFMT_D32"},
-    {D3DFMT_D15S1, K::Depth, 16, kNone, f(0, 1), f(1, 15), kNone, kNone, true, E::None, 0, "D3DFMT_D15S1"},
-    {D3DFMT_D24S8, K::Depth, 32, kNone, f(0, 8), f(8, 24), kNone, kNone, true, E::None, 0, "D3DFMT_D24S8"},
-    {D3DFMT_D24X8, K::Depth, 32, f(0, 8), kNone, f(8, 24), kNone, kNone, true, E::None, 0, "D3DFMT_D24X8"},
-    {D3DFMT_D24X4S4, K::Depth, 32, f(4, 4), f(0, 4), f(8, 24), kNone, kNone, true, E::None, 0, "D3DFMT_D24X4S4"},
-    {D3DFMT_D16, K::Depth, 16, kNone, kNone, f(0, 16), kNone, kNone, true, E::None, 0, "D3DFMT_D16"},
-    {D3DFMT_D32F_LOCKABLE, K::Depth, 32, kNone, kNone, f(0, 32), kNone, kNone, true, E::None, 0,
+    {D3DFMT_D16_LOCKABLE, K::Depth, 16, kNone, kNone, f(0, 16), kNone, kNone, true, E::Packed, 0,
+     "D3DFMT_D16_LOCKABLE"},
+    {D3DFMT_D32, K::Depth, 32, kNone, kNone, f(0, 32), kNone, kNone, true, E::Packed, 0, "D3DFMT_D32"},
+    {D3DFMT_D15S1, K::Depth, 16, kNone, f(0, 1), f(1, 15), kNone, kNone, true, E::Packed, 0, "D3DFMT_D15S1"},
+    {D3DFMT_D24S8, K::Depth, 32, kNone, f(0, 8), f(8, 24), kNone, kNone, true, E::Packed, 0, "D3DFMT_D24S8"},
+    {D3DFMT_D24X8, K::Depth, 32, f(0, 8), kNone, f(8, 24), kNone, kNone, true, E::Packed, 0, "D3DFMT_D24X8"},
+    {D3DFMT_D24X4S4, K::Depth, 32, f(4, 4), f(0, 4), f(8, 24), kNone, kNone, true, E::Packed, 0, "D3DFMT_D24X4S4"},
+    {D3DFMT_D16, K::Depth, 16, kNone, kNone, f(0, 16), kNone, kNone, true, E::Packed, 0, "D3DFMT_D16"},
+    {D3DFMT_D32F_LOCKABLE, K::Depth, 32, kNone, kNone, f(0, 32), kNone, kNone, true, E::Float, 0,
      "D3DFMT_D32F_LOCKABLE"},
     {D3DFMT_D24FS8, K::Depth, 32, kNone, f(0, 8), f(8, 24), kNone, kNone, true, E::None, 0, "D3DFMT_D24FS8"},
     {D3DFMT_R16F, K::Colour, 16, kNone, kNone, f(0, 16), kNone, kNone, true, E::Float, 0, "D3DFMT_R16F"},
@@ -90,7 +91,7 @@ constexpr PixelFormatInfo kFormats[] = {
      "D3DFMT_A32B32G32R32F"},
     {D3DFMT_MULTI2_ARGB8, K::Colour, 32, kNone, f(24, 8), f(16, 8), f(8, 8), f(0, 8), false, E::None, 0,
      "D3DFMT_MULTI2_ARGB8"},
-    {D3DFMT_A1, K::Colour, 1, kNone, f(0, 1), kNone, kNone, kNone, false, E::None, 0, "D3DFMT_A1"},
+    {D3DFMT_A1, K::Colour, 1, kNone, f(0, 1), kNone, kNone, kNone, false, E::Bits, 0, "D3DFMT_A1"},
 };
 static_assert(std::size(kFormats) == 57);
 

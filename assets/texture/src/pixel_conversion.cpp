@@ -73,16 +73,18 @@ float unpackField(uint64_t word, ChannelField f, bool isSigned) {
   return std::max(-1.0f, static_cast<float>(value) / static_cast<float>(half - 1));
 }
 
+// In double: a 32-bit field's maximum is not a float, and rounding it up would carry out
+// of the field.
 uint64_t packField(float v, ChannelField f, bool isSigned, float dither) {
   if (std::isnan(v)) v = 0;  // float sources may hold anything
   if (isSigned) {
-    const float max = static_cast<float>((int64_t{1} << (f.bits - 1)) - 1);
-    const int64_t value = std::lrint(std::clamp(v, -1.0f, 1.0f) * max);
+    const double max = static_cast<double>((int64_t{1} << (f.bits - 1)) - 1);
+    const int64_t value = std::lrint(std::clamp<double>(v, -1.0, 1.0) * max);
     return (static_cast<uint64_t>(value) & fieldMax(f)) << f.shift;
   }
-  const float max = static_cast<float>(fieldMax(f));
-  const float scaled = std::floor(std::clamp(v, 0.0f, 1.0f) * max + 0.5f + dither);
-  return static_cast<uint64_t>(std::clamp(scaled, 0.0f, max)) << f.shift;
+  const double max = static_cast<double>(fieldMax(f));
+  const double scaled = std::floor(std::clamp<double>(v, 0.0, 1.0) * max + 0.5 + dither);
+  return static_cast<uint64_t>(std::clamp(scaled, 0.0, max)) << f.shift;
 }
 
 bool hasColour(const PixelFormatInfo& info) { return info.red.bits || info.green.bits || info.blue.bits; }
@@ -174,6 +176,9 @@ void unpackRow(const PixelFormatInfo& info, const uint8_t* row, uint32_t width, 
             break;  // G8R8_G8B8
         }
       }
+      break;
+    case PixelEncoding::Bits:
+      for (uint32_t x = 0; x < width; ++x) out[x] = {0, 0, 0, static_cast<float>((row[x / 8] >> (7 - x % 8)) & 1)};
       break;
     case PixelEncoding::Blocks:
     case PixelEncoding::None:
@@ -282,6 +287,16 @@ void packRow(const PixelFormatInfo& info, const Float4* in, uint32_t width, uint
             p[0] = toByte(a.g), p[1] = toByte(r), p[2] = toByte(b.g), p[3] = toByte(bl);
             break;
         }
+      }
+      break;
+    case PixelEncoding::Bits:
+      // Bit by bit: the last byte may hold pixels right of the region.
+      for (uint32_t x = 0; x < width; ++x) {
+        const auto bit = static_cast<uint8_t>(0x80 >> (x % 8));
+        if (packField(in[x].a, info.alpha, false, ditherOffset(dither, x, y)) != 0)
+          row[x / 8] |= bit;
+        else
+          row[x / 8] &= static_cast<uint8_t>(~bit);
       }
       break;
     case PixelEncoding::Blocks:
@@ -444,9 +459,7 @@ PresentFields presentFields(const PixelFormatInfo& info) {
 // The four bytes of a word in 16-bit lanes of a 64-bit one (bytes 0 and 2 low, 1 and 3
 // high), so that four of them add up without carrying into each other; and back.
 uint64_t spreadBytes(uint32_t w) { return (w & 0x00FF00FFu) | (uint64_t{w & 0xFF00FF00u} << 24); }
-uint32_t gatherBytes(uint64_t v) {
-  return static_cast<uint32_t>((v & 0x00FF00FFu) | ((v >> 24) & 0xFF00FF00u));
-}
+uint32_t gatherBytes(uint64_t v) { return static_cast<uint32_t>((v & 0x00FF00FFu) | ((v >> 24) & 0xFF00FF00u)); }
 
 // Halving where every byte is a field of its own: each byte averaged, four at a time.
 void halveBytes(const PixelRegion& destination, const PixelRegion& source) {
@@ -568,8 +581,11 @@ void writeByteColour(const ByteTarget* targets, uint32_t count, uint32_t srcByte
 
 bool convertByteColour(const PixelFormatInfo& dstInfo, const PixelRegion& destination, const PixelFormatInfo& srcInfo,
                        const PixelRegion& source, bool dither) {
+  // Fields of up to 16 bits keep the integer rounding below within 32 bits.
+  auto narrow = [](ChannelField f) { return f.bits <= 16; };
   if (!isByteColour(srcInfo) || dstInfo.encoding != PixelEncoding::Packed || dstInfo.signedChannels != 0 ||
-      dstInfo.bitsPerPixel % 8 != 0 || dstInfo.bitsPerPixel > 32 || destination.width != source.width ||
+      dstInfo.bitsPerPixel % 8 != 0 || dstInfo.bitsPerPixel > 32 || !narrow(dstInfo.red) || !narrow(dstInfo.green) ||
+      !narrow(dstInfo.blue) || !narrow(dstInfo.alpha) || destination.width != source.width ||
       destination.height != source.height)
     return false;
   const ByteTarget all[] = {{dstInfo.red, srcInfo.red.shift / 8},

@@ -15,7 +15,7 @@ bool validRect(const RECT& r, uint32_t width, uint32_t height) {
 }
 
 // Offset of a rectangle's first pixel in memory; false when the format cannot start there
-// (blocks start on multiples of 4, pixel pairs on even columns).
+// (blocks start on multiples of 4, pixel pairs on even columns, bits on whole bytes).
 bool rectOffset(const d3dx::PixelFormatInfo& info, const RECT& r, uint32_t pitch, size_t& offset) {
   if (info.encoding == d3dx::PixelEncoding::Blocks) {
     if (r.left % 4 != 0 || r.top % 4 != 0) return false;
@@ -23,7 +23,11 @@ bool rectOffset(const d3dx::PixelFormatInfo& info, const RECT& r, uint32_t pitch
     return true;
   }
   if (info.encoding == d3dx::PixelEncoding::Pairs && r.left % 2 != 0) return false;
-  if (info.bitsPerPixel < 8) return false;
+  if (info.encoding == d3dx::PixelEncoding::Bits) {
+    if (r.left % 8 != 0) return false;
+    offset = static_cast<size_t>(r.top) * pitch + static_cast<size_t>(r.left / 8);
+    return true;
+  }
   offset = static_cast<size_t>(r.top) * pitch + static_cast<size_t>(r.left) * (info.bitsPerPixel / 8);
   return true;
 }

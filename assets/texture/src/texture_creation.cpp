@@ -248,7 +248,13 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   d3dx::DecodedImage picture;
   D3DXIMAGE_INFO info;
   if (const HRESULT hr = d3dx::decodeImage(srcData, srcDataSize, true, &info, picture); FAILED(hr)) return hr;
-  // A 2D texture takes the first face (and the first slice) of cube and volume files.
+  // A 2D texture takes the first face (and the first slice) of cube and volume files; a
+  // cube map that lacks faces is refused all the same.
+  if (picture.resourceType == D3DRTYPE_CUBETEXTURE) {
+    int faces = 0;
+    for (const d3dx::DecodedImage* face = &picture; face != nullptr; face = face->nextFace.get()) ++faces;
+    if (faces != 6) return E_FAIL;
+  }
   const UINT pictureLevels = picture.levelCount();
 
   const UINT w = settleSize(width, info.Width), h = settleSize(height, info.Height);
