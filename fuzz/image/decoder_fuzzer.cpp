@@ -1,9 +1,15 @@
 // One image decoder (KQ_DECODER names it) or, without KQ_DECODER, the whole decoder order
 // on arbitrary bytes: no read or write outside the buffer or the picture, and an accepted
-// picture's rows all lie inside what the decoder handed out.
+// picture's rows all lie inside what the decoder handed out. The PNG target (KQ_PNG_CRCS)
+// first gives every chunk its right CRC: libpng refuses a chunk whose CRC is wrong, and
+// almost every mutation would stop there.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#ifdef KQ_PNG_CRCS
+#include <zlib.h>
+#endif
 
 #include "decoders.h"
 #include "image_decoder.h"
@@ -20,10 +26,30 @@ void touchEveryRow(const d3dx::DecodedImage& image) {
         sink = sink + level->pixels[size_t{y} * level->pitch + level->pitch - 1];
 }
 
+#ifdef KQ_PNG_CRCS
+uint32_t be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
+
+// Chunks after the 8-byte signature: length, type, data, CRC over type and data.
+void rightCrcs(std::vector<uint8_t>& file) {
+  for (size_t at = 8; file.size() - at >= 12;) {
+    const uint32_t length = be32(&file[at]);
+    if (length > file.size() - at - 12) break;
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, &file[at + 4], length + 4));
+    for (int i = 0; i < 4; ++i) file[at + 8 + length + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    at += size_t{length} + 12;
+  }
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   d3dx::DecodedImage image;
+#ifdef KQ_PNG_CRCS
+  std::vector<uint8_t> file(data, data + size);
+  if (size >= 8) rightCrcs(file);
+  data = file.data();
+#endif
 #ifdef KQ_DECODER
   if (d3dx::image::KQ_DECODER({data, size}, image) != S_OK) return 0;
 #else
