@@ -16,14 +16,14 @@ constexpr size_t kHugePage = size_t{2} << 20;
 
 // Under AddressSanitizer every block is followed by a poisoned gap, and free ranges are
 // poisoned too, so that a level written past its end is caught as with the system allocator.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t kRedZone = kAlignment;
-#elif defined(__has_feature)
+// (GCC names the sanitizer with a macro, clang with a feature.)
+#if defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr size_t kRedZone = kAlignment;
-#else
-constexpr size_t kRedZone = 0;
+#define KQ_LEVEL_MEMORY_POISONED 1
 #endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KQ_LEVEL_MEMORY_POISONED)
+constexpr size_t kRedZone = kAlignment;
 #else
 constexpr size_t kRedZone = 0;
 #endif
