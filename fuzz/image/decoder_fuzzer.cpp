@@ -27,12 +27,10 @@ void touchEveryRow(const d3dx::DecodedImage& image) {
 }
 
 #ifdef KQ_PNG_CRCS
-uint32_t be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
-
 // Chunks after the 8-byte signature: length, type, data, CRC over type and data.
 void rightCrcs(std::vector<uint8_t>& file) {
   for (size_t at = 8; file.size() - at >= 12;) {
-    const uint32_t length = be32(&file[at]);
+    const uint32_t length = d3dx::image::be32(&file[at]);
     if (length > file.size() - at - 12) break;
     const uint32_t crc = static_cast<uint32_t>(crc32(0, &file[at + 4], length + 4));
     for (int i = 0; i < 4; ++i) file[at + 8 + length + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));

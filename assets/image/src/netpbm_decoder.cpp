@@ -159,8 +159,7 @@ HRESULT decodePfm(Bytes file, DecodedImage& image) {
       float rgb[3];
       for (uint32_t c = 0; c < channels; ++c) {
         const uint8_t* s = src + (size_t{x} * channels + c) * 4;
-        const uint32_t bits =
-            littleEndian ? le32(s) : (uint32_t{s[0]} << 24) | (uint32_t{s[1]} << 16) | (uint32_t{s[2]} << 8) | s[3];
+        const uint32_t bits = littleEndian ? le32(s) : be32(s);
         std::memcpy(&rgb[c], &bits, 4);
       }
       if (!colour) rgb[1] = rgb[2] = rgb[0];

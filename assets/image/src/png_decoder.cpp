@@ -112,7 +112,7 @@ bool chunksFit(Bytes file) {
   size_t pos = 8;
   while (file.size() - pos >= 12) {
     const uint8_t* p = file.data() + pos;
-    const uint64_t length = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    const uint64_t length = be32(p);
     if (length + 12 > file.size() - pos) return false;
     if (std::memcmp(p + 4, "IEND", 4) == 0) return true;
     pos += static_cast<size_t>(length) + 12;
